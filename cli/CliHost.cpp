@@ -1,0 +1,114 @@
+#include "cli/CliHost.h"
+
+#include "search/FileSearchUnit.h"
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t InterruptCount = 0;
+
+// The first Ctrl+C stops the run like the cancel button; a second one ends
+// the program at once.
+void OnInterrupt(int) {
+    InterruptCount = InterruptCount + 1;
+    if (InterruptCount > 1) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+    }
+}
+
+void WriteError(const QByteArray &bytes) {
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+} // namespace
+
+void PrintError(const QString &text) { WriteError(text.toUtf8() + '\n'); }
+
+CliHost::CliHost(bool showProgress, bool assumeYes, bool quiet)
+    : ShowProgress(showProgress), AssumeYes(assumeYes), Quiet(quiet) {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    SinceDrawn.start();
+}
+
+CliHost::~CliHost() {
+    ClearProgress();
+    std::signal(SIGINT, SIG_DFL);
+}
+
+bool CliHost::Interrupted() { return InterruptCount > 0; }
+
+void CliHost::AddStatusLine(const QString &) { ++Lines; }
+
+void CliHost::SetStatusLine(int index, const QString &) {
+    if (index >= Lines)
+        Lines = index + 1;
+}
+
+void CliHost::SetProgress(int position, int maximum) {
+    Position = position;
+    Maximum = maximum;
+    Comparing = true;
+}
+
+void CliHost::ProcessMessages() {
+    if (InterruptCount > 0 && Context().RunState != StopRequested &&
+        Context().RunState != Finished)
+        Context().RunState = StopRequested;
+    DrawProgress(false);
+}
+
+void CliHost::DrawProgress(bool force) {
+    if (!ShowProgress || (!force && SinceDrawn.elapsed() < 100))
+        return;
+    SinceDrawn.restart();
+    QString line;
+    if (Comparing && Maximum > 0)
+        line = QStringLiteral("comparing: %1%").arg(qint64(Position) * 100 / Maximum);
+    else
+        line = QStringLiteral("files scanned: %1").arg(FileTable().size());
+    WriteError("\r\033[K" + line.toUtf8());
+    Drawn = true;
+}
+
+void CliHost::ClearProgress() {
+    if (Drawn)
+        WriteError("\r\033[K");
+    Drawn = false;
+}
+
+void CliHost::ShowInfo(const QString &text) {
+    if (Quiet)
+        return;
+    ClearProgress();
+    PrintError(text);
+}
+
+void CliHost::ShowError(const QString &text) {
+    ClearProgress();
+    PrintError(text);
+}
+
+bool CliHost::AskYesCancel(const QString &text) {
+    ClearProgress();
+    if (AssumeYes) {
+        if (!Quiet)
+            PrintError(text.trimmed() + QStringLiteral(" (--yes: continuing)"));
+        return true;
+    }
+    PrintError(text.trimmed());
+    if (!isatty(STDIN_FILENO)) {
+        PrintError(QStringLiteral("Not continuing without an answer; add --yes to continue."));
+        return false;
+    }
+    WriteError("[y/N] ");
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    return answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 'j' || answer[0] == 'J';
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The command line as the engine's host: progress on standard error, Ctrl+C as
+// the cancel button, questions answered by --yes or at the terminal.
+
+#include "search/SearchHost.h"
+
+#include <QElapsedTimer>
+
+class CliHost : public SearchHost {
+public:
+    CliHost(bool showProgress, bool assumeYes, bool quiet);
+    ~CliHost() override;
+
+    void AddStatusLine(const QString &text) override;
+    int StatusLineCount() const override { return Lines; }
+    void SetStatusLine(int index, const QString &text) override;
+    void SetProgress(int position, int maximum) override;
+    void ProcessMessages() override;
+    void ShowInfo(const QString &text) override;
+    void ShowError(const QString &text) override;
+    bool AskYesCancel(const QString &text) override;
+
+    // Ctrl+C was pressed during the run.
+    static bool Interrupted();
+    void ClearProgress();
+
+private:
+    void DrawProgress(bool force);
+
+    bool ShowProgress;
+    bool AssumeYes;
+    bool Quiet;
+    int Lines = 0;
+    int Position = 0;
+    int Maximum = 0;
+    bool Comparing = false;
+    bool Drawn = false;
+    QElapsedTimer SinceDrawn;
+};
+
+// One line on standard error.
+void PrintError(const QString &text);

@@ -1,0 +1,18 @@
+#pragma once
+// Writing the match list in the command line's formats.
+
+#include "cli/CliOptions.h"
+
+#include <QByteArray>
+#include <QIODevice>
+
+// A path as one line of text output: backslash, control characters and bytes
+// that are not UTF-8 are escaped, so every line names exactly one file.
+QByteArray EscapedPathLine(const QString &path);
+
+bool WriteText(QIODevice &device);
+bool WriteJson(QIODevice &device, quint8 outcome, int matches);
+
+// Writes the match list in the chosen format to the output file or standard
+// output. On failure error names the cause.
+bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QString &error);

@@ -1,0 +1,152 @@
+// dupliscan-cli: one search with the engine, the match list on standard output.
+
+#include "cli/CliHost.h"
+#include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
+#include "compare/FilterUnit.h"
+#include "platform/Platform.h"
+#include "search/CompareDriver.h"
+#include "search/MainPhrases.h"
+#include "search/SearchRun.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+enum ExitCode { Success = 0, CannotRun = 1, BadUsage = 2, Interrupted = 130 };
+
+int Fail(int code, const QString &message) {
+    PrintError(QStringLiteral("dupliscan-cli: ") + QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    return code;
+}
+
+QString Phrase(int id) { return GetPhrase(MainFormPhrases(), id); }
+
+QString FolderProblemText(SettleProblem problem, const CliArguments &a) {
+    const bool first = problem == SettleProblem::Missing1 || problem == SettleProblem::NotAFolder1 ||
+                       problem == SettleProblem::Unreadable1;
+    const QString digit = first ? QStringLiteral("1") : QStringLiteral("2");
+    const QString path = first ? a.Folder1 : a.Folder2;
+    switch (problem) {
+    case SettleProblem::Missing1:
+    case SettleProblem::Missing2:
+        return GetPhraseParam(MainFormPhrases(), 13, digit) + QLatin1Char(' ') + path;
+    case SettleProblem::NotAFolder1:
+    case SettleProblem::NotAFolder2:
+        return QStringLiteral("\"%1\" is a file, not a folder").arg(path);
+    case SettleProblem::Unreadable1:
+    case SettleProblem::Unreadable2:
+        return QStringLiteral("cannot read the folder \"%1\" (permission denied)").arg(path);
+    case SettleProblem::NoFolder:
+        return Phrase(14);
+    case SettleProblem::NestedCancelled:
+        return Phrase(18);
+    case SettleProblem::None:
+        break;
+    }
+    return {};
+}
+
+// A certain file given with a folder is looked up as a full path, with the
+// folder's links resolved like the base folders'.
+QString ResolveCertainFile(const QString &typed) {
+    const QString absolute = Platform::AbsolutePath(typed);
+    const bool hasFolder = typed.contains(Platform::PathDelimiter());
+    if (!hasFolder && !Platform::StatPath(absolute, false).Exists)
+        return typed;
+    const qsizetype slash = absolute.lastIndexOf(Platform::PathDelimiter());
+    const QString folder = Platform::CanonicalPath(absolute.left(slash + 1));
+    return folder.isEmpty() ? absolute : Platform::WithTrailingDelimiter(folder) + absolute.mid(slash + 1);
+}
+
+// Finds out before a long search whether the result can be written at all.
+bool OutputWritable(const QString &fileName, QString &error) {
+    if (fileName.isEmpty())
+        return true;
+    QFile file(fileName);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, file.errorString());
+        return false;
+    }
+    file.close();
+    if (!existed)
+        file.remove();
+    return true;
+}
+
+void ApplyFilter(const CliArguments &a) {
+    ResetFilter();
+    SetFilterLists(a.Include, a.Exclude, a.Never);
+    Filter().MinSizeKB = a.MinSizeKB;
+    Filter().MaxSizeKB = a.MaxSizeKB;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QStringList arguments;
+    for (int k = 1; k < argc; ++k)
+        arguments.append(Platform::DecodeName(QByteArray(argv[k])));
+
+    QString error;
+    const std::optional<CliArguments> parsed = ParseArguments(arguments, error);
+    if (!parsed)
+        return Fail(BadUsage, error);
+    CliArguments a = *parsed;
+    if (a.ShowHelp) {
+        std::fputs(UsageText().toUtf8().constData(), stdout);
+        return Success;
+    }
+    if (a.ShowVersion) {
+        std::printf("dupliscan-cli %s\n", DUPLISCAN_VERSION);
+        return Success;
+    }
+
+    ApplyFilter(a);
+    SearchOptions &o = Context().Options;
+    o = a.Options;
+    if (!o.CompareContents && !o.CompareNames)
+        return Fail(BadUsage, Phrase(40));
+    if (o.ContentPercent < 100)
+        return Fail(BadUsage, QStringLiteral("--percent below 100 (similar contents) is not available yet"));
+    if (!o.CertainFile.isEmpty()) {
+        const int refused = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
+        if (refused != 0)
+            return Fail(BadUsage, Phrase(refused));
+        o.CertainFile = ResolveCertainFile(o.CertainFile);
+        if (o.CompareContents && (!o.CertainFile.contains(Platform::PathDelimiter()) ||
+                                  !Platform::StatPath(o.CertainFile, false).IsFile))
+            return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Options.CertainFile);
+    }
+
+    const bool progress = !a.Quiet && isatty(STDERR_FILENO);
+    CliHost host(progress, a.AssumeYes, a.Quiet);
+    SetHost(&host);
+
+    BaseFolders folders{a.Folder1, a.Folder2};
+    const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
+    if (problem != SettleProblem::None)
+        return Fail(CannotRun, FolderProblemText(problem, a));
+    const QString warning = CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
+    if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
+        return Fail(CannotRun, Phrase(18));
+    if (!OutputWritable(a.OutputFile, error))
+        return Fail(CannotRun, error);
+
+    BeginRun(folders);
+    ScanBaseFolders(folders);
+    PlaceCertainFile();
+    FinishScan();
+    quint8 outcome = Completed;
+    const int matches = CompareScannedFiles(outcome);
+    EndRun(outcome);
+    host.ClearProgress();
+
+    if (!WriteResult(a, outcome, matches, error))
+        return Fail(CannotRun, error);
+    SetHost(nullptr);
+    return CliHost::Interrupted() ? Interrupted : Success;
+}

@@ -1,0 +1,89 @@
+#include "compare/FileCompareUnit.h"
+
+#include "platform/Platform.h"
+#include "search/SearchContext.h"
+#include "search/SearchHost.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+std::unique_ptr<char[]> BufferA;
+std::unique_ptr<char[]> BufferB;
+ReadTrace *Trace = nullptr;
+
+quint32 LittleEndianWord(const unsigned char *p) {
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+} // namespace
+
+bool AllocCompareBuffers() {
+    if (BufferA)
+        return true;
+    BufferA.reset(new (std::nothrow) char[CompareBufferSize]);
+    BufferB.reset(new (std::nothrow) char[CompareBufferSize]);
+    if (!BufferA || !BufferB) {
+        FreeCompareBuffers();
+        return false;
+    }
+    return true;
+}
+
+void FreeCompareBuffers() {
+    BufferA.reset();
+    BufferB.reset();
+}
+
+bool CompareBuffersAllocated() { return bool(BufferA); }
+
+void SetReadTrace(ReadTrace *trace) { Trace = trace; }
+
+quint32 ComputeQuickSum(const QString &path) {
+    if (!BufferA && !AllocCompareBuffers())
+        return 0xFFFFFFFF;
+    Platform::ReadFile file;
+    if (!file.Open(path))
+        return 0xFFFFFFFF;
+    const qint64 n = std::min(file.Size(), QuickChunk);
+    if (!file.ReadExactly(BufferA.get(), n))
+        return 0xFFFFFFFF;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(BufferA.get());
+    quint32 sum = 0;
+    for (qint64 k = 0; k + 4 <= n; k += 4)
+        sum += LittleEndianWord(bytes + k);
+    return (sum == 0 || sum == 0xFFFFFFFF) ? 1 : sum;
+}
+
+bool FilesEqual(const QString &first, const QString &second) {
+    if (!BufferA && !AllocCompareBuffers())
+        return false;
+    Platform::ReadFile a, b;
+    if (!a.Open(first) || !b.Open(second))
+        return false;
+    const qint64 size = a.Size();
+    if (size != b.Size())
+        return false;
+    qint64 remaining = size;
+    bool firstChunk = true;
+    while (remaining > 0) {
+        qint64 chunk = std::min(remaining, CompareBufferSize);
+        if (firstChunk) {
+            if (size > 204800 && chunk > QuickChunk)
+                chunk = QuickChunk;
+        } else {
+            ProcessMessages();
+            if (Context().RunState == StopRequested)
+                break;
+        }
+        firstChunk = false;
+        if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
+            break;
+        if (Trace)
+            Trace->ChunkRead(chunk);
+        if (std::memcmp(BufferA.get(), BufferB.get(), std::size_t(chunk)) != 0)
+            break;
+        remaining -= chunk;
+    }
+    return remaining == 0;
+}

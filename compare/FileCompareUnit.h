@@ -1,0 +1,47 @@
+#pragma once
+// Comparing two files: the quick checksum, byte-for-byte equality, and the
+// similarity of their names.
+
+#include <QString>
+#include <QtGlobal>
+
+inline constexpr qint64 CompareBufferSize = 524288;
+// Most files that differ do so near the start; this much is read first.
+inline constexpr qint64 QuickChunk = 30720;
+
+bool AllocCompareBuffers();
+void FreeCompareBuffers();
+bool CompareBuffersAllocated();
+
+// The checksum of the first 30720 bytes; 0xFFFFFFFF when the file cannot be
+// read. Never 0 or 0xFFFFFFFF for a readable file.
+quint32 ComputeQuickSum(const QString &path);
+bool FilesEqual(const QString &first, const QString &second);
+
+// Counts the bytes FilesEqual reads per chunk, so tests can see the first short read.
+struct ReadTrace {
+    virtual ~ReadTrace() = default;
+    virtual void ChunkRead(qint64 bytes) = 0;
+};
+void SetReadTrace(ReadTrace *trace);
+
+// Name similarity.
+int ExtensionGroup(const QString &extensionUpper);
+bool StripCopyMarks(QString &name);
+int NameDistancePercent(const QString &a, const QString &b);
+bool NamesSimilar(const QString &name1, const QString &name2, quint8 percent, bool differentExts,
+                  quint8 maxLength);
+
+// The parts of one name that NamesSimilar compares, worked out once per file
+// when a driver compares many pairs.
+struct NameParts {
+    QString Base;      // upper case, cut to the maximum length
+    QString Extension; // upper case, dot included
+    QString Stripped;  // Base without copy marks
+    int Group = 0;     // extension group
+};
+NameParts SplitName(const QString &entryText, quint8 maxLength);
+bool NamePartsSimilar(const NameParts &a, const NameParts &b, quint8 percent, bool differentExts);
+// Same answer as 100 - NameDistancePercent(a, b) >= percent, but gives up as
+// soon as the percentage is out of reach.
+bool DistanceWithin(const QString &a, const QString &b, quint8 percent);

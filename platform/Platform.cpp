@@ -1,0 +1,346 @@
+#include "platform/Platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <thread>
+#include <unistd.h>
+
+namespace Platform {
+
+QChar PathDelimiter() { return QLatin1Char('/'); }
+
+QString WithTrailingDelimiter(const QString &folder) {
+    if (folder.isEmpty() || folder.endsWith(PathDelimiter()))
+        return folder;
+    return folder + PathDelimiter();
+}
+
+// Windows allows 256 characters of folder and 260 of full name; keep the same
+// margin below the platform's limit.
+int MaxFolderLength() { return PATH_MAX - 4; }
+int MaxPathLength() { return PATH_MAX; }
+
+namespace {
+constexpr char16_t EscapeBase = 0xDC00;
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence at s[i], or 0 when the byte there does not
+// start one.
+int ValidSequenceLength(const unsigned char *s, qsizetype i, qsizetype n) {
+    const unsigned char b = s[i];
+    if (b < 0x80)
+        return 1;
+    int len = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        if (b == 0xED)
+            hi = 0x9F; // no encoded surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + len > n || s[i + 1] < lo || s[i + 1] > hi)
+        return 0;
+    for (int k = 2; k < len; ++k)
+        if (!IsContinuation(s[i + k]))
+            return 0;
+    return len;
+}
+
+bool IsEscapedByte(char16_t c) { return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF; }
+} // namespace
+
+QString DecodeName(const QByteArray &bytes) {
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    QString out;
+    out.reserve(bytes.size());
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const int len = ValidSequenceLength(s, i, n);
+        if (len == 0) {
+            out.append(QChar(char16_t(EscapeBase + s[i])));
+            ++i;
+        } else {
+            out.append(QString::fromUtf8(bytes.constData() + i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+QByteArray EncodeName(const QString &name) {
+    if (NameIsExact(name))
+        return name.toUtf8();
+    QByteArray out;
+    out.reserve(name.size());
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        const bool paired = i > 0 && name.at(i - 1).isHighSurrogate();
+        if (IsEscapedByte(c) && !paired) {
+            out.append(QStringView(name).mid(runStart, i - runStart).toUtf8());
+            out.append(char(c - EscapeBase));
+            runStart = i + 1;
+        }
+    }
+    out.append(QStringView(name).mid(runStart).toUtf8());
+    return out;
+}
+
+bool NameIsExact(const QString &name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (IsEscapedByte(c) && !(i > 0 && name.at(i - 1).isHighSurrogate()))
+            return false;
+    }
+    return true;
+}
+
+QString FolderKey(const QString &folder) { return folder; }
+
+QStringList SystemFolderKeys() {
+    return {"/bin/", "/boot/", "/dev/", "/etc/",  "/lib/", "/lib32/",
+            "/lib64/", "/libx32/", "/proc/", "/sbin/", "/sys/", "/usr/"};
+}
+
+QStringList ProgramFolderKeys() { return {"/opt/", "/usr/local/", "/snap/", "/var/lib/flatpak/"}; }
+
+namespace {
+constexpr qint64 UnixEpochAsFileTime = 116444736000000000LL;
+}
+
+qint64 FileTimeFromUnix(qint64 seconds, qint64 nanoseconds) {
+    return seconds * 10000000LL + nanoseconds / 100 + UnixEpochAsFileTime;
+}
+
+qint64 UnixMsecsFromFileTime(qint64 fileTime) {
+    return (fileTime - UnixEpochAsFileTime) / 10000;
+}
+
+namespace {
+// Mount points of kernel file systems hold no user files, and walking them can
+// hang (proc) or read devices; they are treated like system folders.
+bool IsVirtualFileSystem(int dirFd, const char *name) {
+    const int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct statfs fs {};
+    const bool ok = fstatfs(fd, &fs) == 0;
+    close(fd);
+    if (!ok)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case 0x62656570: // configfs
+    case 0x65735543: // fusectl
+    case 0x19800202: // mqueue
+    case HUGETLBFS_MAGIC:
+    case AUTOFS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+quint32 AttributesOf(const struct stat &st, const char *name) {
+    quint32 attributes = 0;
+    if (!(st.st_mode & S_IWUSR))
+        attributes |= AttrReadOnly;
+    if (name[0] == '.')
+        attributes |= AttrHidden;
+    return attributes;
+}
+
+FileInfo InfoFromStat(const struct stat &st, const char *name) {
+    FileInfo info;
+    info.Exists = true;
+    info.IsFolder = S_ISDIR(st.st_mode);
+    info.IsFile = S_ISREG(st.st_mode);
+    info.Size = st.st_size;
+    info.Attributes = AttributesOf(st, name);
+    info.WriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    info.Device = st.st_dev;
+    info.Inode = st.st_ino;
+    return info;
+}
+} // namespace
+
+FolderReader::~FolderReader() { Close(); }
+
+bool FolderReader::Open(const QString &folder) {
+    Close();
+    const int fd = open(EncodeName(folder).constData(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return false;
+    }
+    FolderDevice = st.st_dev;
+    Dir = fdopendir(fd);
+    if (!Dir) {
+        close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool FolderReader::Next(DirEntry &entry, bool &usable) {
+    usable = false;
+    if (!Dir)
+        return false;
+    DIR *dir = static_cast<DIR *>(Dir);
+    errno = 0;
+    const dirent *d = readdir(dir);
+    if (!d)
+        return false;
+    const char *name = d->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+        return true;
+    struct stat st {};
+    if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return true;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        return true;
+    const FileInfo info = InfoFromStat(st, name);
+    entry.Name = DecodeName(QByteArray(name));
+    entry.IsFolder = info.IsFolder;
+    entry.IsSystemFolder = info.IsFolder && static_cast<quint64>(st.st_dev) != FolderDevice &&
+                           IsVirtualFileSystem(dirfd(dir), name);
+    entry.Size = info.Size;
+    entry.Attributes = info.Attributes;
+    entry.WriteTime = info.WriteTime;
+    entry.Device = info.Device;
+    entry.Inode = info.Inode;
+    usable = true;
+    return true;
+}
+
+void FolderReader::Close() {
+    if (Dir)
+        closedir(static_cast<DIR *>(Dir));
+    Dir = nullptr;
+}
+
+ReadFile::~ReadFile() { Close(); }
+
+bool ReadFile::Open(const QString &path) {
+    Close();
+    const int fd = open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    Fd = fd;
+    FileSize = st.st_size;
+    return true;
+}
+
+bool ReadFile::Seek(qint64 position) {
+    return Fd >= 0 && lseek(Fd, position, SEEK_SET) == position;
+}
+
+bool ReadFile::ReadExactly(char *buffer, qint64 count) {
+    if (Fd < 0)
+        return false;
+    while (count > 0) {
+        const ssize_t got = read(Fd, buffer, static_cast<size_t>(count));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        buffer += got;
+        count -= got;
+    }
+    return true;
+}
+
+void ReadFile::Close() {
+    if (Fd >= 0)
+        close(Fd);
+    Fd = -1;
+    FileSize = 0;
+}
+
+FileInfo StatPath(const QString &path, bool followLinks) {
+    struct stat st {};
+    const QByteArray bytes = EncodeName(path);
+    const int rc = followLinks ? stat(bytes.constData(), &st) : lstat(bytes.constData(), &st);
+    if (rc != 0)
+        return {};
+    const qsizetype slash = bytes.lastIndexOf('/');
+    return InfoFromStat(st, bytes.constData() + slash + 1);
+}
+
+FolderProblem CheckFolder(const QString &folder) {
+    const FileInfo info = StatPath(folder, true);
+    if (!info.Exists)
+        return FolderProblem::Missing;
+    if (!info.IsFolder)
+        return FolderProblem::NotAFolder;
+    DIR *dir = opendir(EncodeName(folder).constData());
+    if (!dir)
+        return FolderProblem::Unreadable;
+    closedir(dir);
+    return FolderProblem::None;
+}
+
+QString AbsolutePath(const QString &path) {
+    if (path.isEmpty())
+        return path;
+    QString full = path;
+    if (!full.startsWith(PathDelimiter())) {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd))
+            return path;
+        full = DecodeName(QByteArray(cwd)) + PathDelimiter() + path;
+    }
+    return QDir::cleanPath(full);
+}
+
+QString CanonicalPath(const QString &path) {
+    char resolved[PATH_MAX];
+    if (!realpath(EncodeName(path).constData(), resolved))
+        return {};
+    return DecodeName(QByteArray(resolved));
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+} // namespace Platform

@@ -1,0 +1,124 @@
+#pragma once
+// The one place that knows which operating system the program runs on. Everything
+// else speaks of paths, folders and files through these few routines.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace Platform {
+
+// Folders always end in the delimiter.
+QChar PathDelimiter();
+QString WithTrailingDelimiter(const QString &folder);
+
+// Longest folder and longest full file name the scan admits. The scan keeps
+// the two checks of the original design against these limits.
+int MaxFolderLength();
+int MaxPathLength();
+
+// File names are bytes here. Bytes that are not valid UTF-8 are carried in the
+// QString as lone surrogates U+DC80..U+DCFF, so that every name survives the
+// round trip and the program always touches exactly the file it found.
+QString DecodeName(const QByteArray &bytes);
+QByteArray EncodeName(const QString &name);
+bool NameIsExact(const QString &name); // false when the name carries raw bytes
+
+// Key for comparing folders: the exact text where the file system tells case.
+QString FolderKey(const QString &folder);
+
+// Folders the scan locks and the search run warns about (keys, trailing delimiter).
+QStringList SystemFolderKeys();
+QStringList ProgramFolderKeys();
+
+// Attribute bits with the values the rest of the program expects.
+constexpr quint32 AttrReadOnly = 1;
+constexpr quint32 AttrHidden = 2;
+constexpr quint32 AttrSystem = 4;
+constexpr quint32 AttrArchive = 32;
+
+// 100-ns intervals since 1601-01-01 UTC.
+qint64 FileTimeFromUnix(qint64 seconds, qint64 nanoseconds);
+qint64 UnixMsecsFromFileTime(qint64 fileTime);
+
+struct DirEntry {
+    QString Name;
+    bool IsFolder = false;
+    bool IsSystemFolder = false; // never entered: mounts of virtual file systems
+    qint64 Size = 0;
+    quint32 Attributes = 0;
+    qint64 WriteTime = 0;
+    quint64 Device = 0;
+    quint64 Inode = 0;
+};
+
+// Lists one folder without following symbolic links. Only regular files and
+// real folders are delivered; links, FIFOs, sockets and devices are passed over
+// without being opened.
+class FolderReader {
+public:
+    FolderReader() = default;
+    ~FolderReader();
+    FolderReader(const FolderReader &) = delete;
+    FolderReader &operator=(const FolderReader &) = delete;
+
+    bool Open(const QString &folder);
+    // Reads the next raw entry. Returns false at the end. When the entry is not
+    // a file or folder worth delivering, `usable` is false.
+    bool Next(DirEntry &entry, bool &usable);
+    void Close();
+
+private:
+    void *Dir = nullptr;
+    quint64 FolderDevice = 0;
+};
+
+// Read-only file access by exact name.
+class ReadFile {
+public:
+    ReadFile() = default;
+    ~ReadFile();
+    ReadFile(const ReadFile &) = delete;
+    ReadFile &operator=(const ReadFile &) = delete;
+
+    // Opens regular files only, so a name that turned into a FIFO or device
+    // after the scan can never block or be read.
+    bool Open(const QString &path);
+    bool IsOpen() const { return Fd >= 0; }
+    qint64 Size() const { return FileSize; }
+    bool Seek(qint64 position);
+    // Reads exactly count bytes; false on any error or short read.
+    bool ReadExactly(char *buffer, qint64 count);
+    void Close();
+
+private:
+    int Fd = -1;
+    qint64 FileSize = 0;
+};
+
+struct FileInfo {
+    bool Exists = false;
+    bool IsFolder = false;
+    bool IsFile = false;
+    qint64 Size = 0;
+    quint32 Attributes = 0;
+    qint64 WriteTime = 0;
+    quint64 Device = 0;
+    quint64 Inode = 0;
+};
+// Looks at the path itself; a symbolic link is followed only when asked.
+FileInfo StatPath(const QString &path, bool followLinks);
+
+enum class FolderProblem { None, Missing, NotAFolder, Unreadable };
+FolderProblem CheckFolder(const QString &folder);
+
+// Absolute form of a folder typed by the user, relative to the current folder.
+QString AbsolutePath(const QString &path);
+// The folder with every link resolved, or empty when it cannot be resolved.
+QString CanonicalPath(const QString &path);
+
+// Sleeps on the calling thread (pause loops).
+void SleepMs(int ms);
+
+} // namespace Platform

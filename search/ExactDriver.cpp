@@ -1,0 +1,132 @@
+#include "search/ExactDriver.h"
+
+#include "compare/FileCompareUnit.h"
+#include "search/CompareDriver.h"
+#include "search/NameFilter.h"
+#include "search/SearchHost.h"
+
+#include <unordered_map>
+#include <vector>
+
+namespace {
+// Only files that share a key can match, so each file is chained to the next
+// later file with its key and the loop walks that chain instead of all pairs.
+// The chain keeps table order, so blocks, order and counts stay exactly those
+// of the full pairwise walk.
+class CandidateChain {
+public:
+    template <typename KeyOf> void Build(int n, KeyOf keyOf) {
+        Next.assign(std::size_t(n), -1);
+        std::unordered_map<QString, int> last;
+        last.reserve(std::size_t(n));
+        for (int k = n - 1; k >= 0; --k) {
+            auto [it, inserted] = last.try_emplace(keyOf(k), k);
+            if (!inserted) {
+                Next[std::size_t(k)] = it->second;
+                it->second = k;
+            }
+        }
+    }
+    int After(int k) const { return Next[std::size_t(k)]; }
+
+private:
+    std::vector<int> Next;
+};
+
+class ExactPairs : public PairDriver {
+public:
+    explicit ExactPairs(const SearchOptions &options) : Options(options), Table(FileTable()) {
+        const int n = int(Table.size());
+        if (Options.CompareNames) {
+            Names.reserve(std::size_t(n));
+            for (const FileEntry &entry : Table)
+                Names.push_back(SplitName(entry.Text, Options.NameCompareMaxLength));
+            if (Options.NamePercent < 100)
+                Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
+        }
+        const bool bySize = Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
+        const bool byName = Options.CompareNames && Options.NamePercent == 100;
+        Chained = bySize || byName;
+        if (Chained)
+            Chain.Build(n, [&](int k) {
+                QString key;
+                if (bySize)
+                    key = QString::number(Table[std::size_t(k)].Record->Size);
+                if (byName) {
+                    key += QChar(0) + Names[std::size_t(k)].Base;
+                    if (!Options.DifferentExts)
+                        key += QChar(0) + Names[std::size_t(k)].Extension;
+                }
+                return key;
+            });
+    }
+
+    int PhraseId() const override {
+        if (Options.CompareContents)
+            return 17;
+        return (Options.NamePercent < 100 || Options.DifferentExts) ? 2 : 1;
+    }
+
+    void PrepareHead(int i) override {
+        if (Options.CompareNames && !Options.CompareContents && !Options.IdenticalSize)
+            ShowStatus(ComparePrefix() + Table[std::size_t(i)].Text);
+    }
+
+    int FirstCandidate(int i) override { return Chained ? Chain.After(i) : i + 1; }
+    int NextCandidate(int, int j) override { return Chained ? Chain.After(j) : j + 1; }
+
+    Verdict TestPair(int i, int j, quint8 &percent) override {
+        FileRecord &a = *Table[std::size_t(i)].Record;
+        FileRecord &b = *Table[std::size_t(j)].Record;
+        if (Options.CompareNames) {
+            if (Options.IdenticalSize && a.Size != b.Size)
+                return Verdict::Skip;
+            if (!NamesMatch(i, j))
+                return Verdict::Skip;
+            percent = 1;
+        }
+        if (Options.CompareContents) {
+            if (a.Size != b.Size)
+                return Verdict::Skip;
+            ShowStatus(ComparePrefix() + Table[std::size_t(j)].Text);
+            ProcessMessages();
+            if (StopOrTerminate())
+                return Verdict::EndHead;
+            if (a.QuickSum == 0)
+                a.QuickSum = ComputeQuickSum(FullPathOf(Table[std::size_t(i)]));
+            if (a.QuickSum == UnreadableSum)
+                return Verdict::EndHead;
+            if (b.QuickSum == 0)
+                b.QuickSum = ComputeQuickSum(FullPathOf(Table[std::size_t(j)]));
+            if (b.QuickSum == UnreadableSum || b.QuickSum != a.QuickSum)
+                return Verdict::Skip;
+            if (!FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)])))
+                return Verdict::Skip;
+            percent = 100;
+        }
+        if (!Options.CompareNames && !Options.CompareContents)
+            return Verdict::Skip;
+        return Verdict::Match;
+    }
+
+private:
+    bool NamesMatch(int i, int j) const {
+        const NameParts &a = Names[std::size_t(i)], &b = Names[std::size_t(j)];
+        if (Options.NamePercent < 100 && !Similar.MayMatch(i, j))
+            return false;
+        return NamePartsSimilar(a, b, Options.NamePercent, Options.DifferentExts);
+    }
+
+    const SearchOptions &Options;
+    FileList &Table;
+    std::vector<NameParts> Names;
+    NameFilter Similar;
+    CandidateChain Chain;
+    bool Chained = false;
+};
+} // namespace
+
+int ExactDriver(const SearchOptions &options, quint8 &outcome) {
+    ExactPairs driver(options);
+    return RunPairwiseLoop(options, driver, outcome);
+}

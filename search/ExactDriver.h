@@ -1,0 +1,6 @@
+#pragma once
+// The driver for identical contents and for names-only searches.
+
+#include "search/SearchContext.h"
+
+int ExactDriver(const SearchOptions &options, quint8 &outcome);

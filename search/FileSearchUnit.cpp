@@ -1,0 +1,208 @@
+#include "search/FileSearchUnit.h"
+
+#include "compare/FilterUnit.h"
+#include "platform/Platform.h"
+#include "search/SearchHost.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+
+namespace {
+FileList TheTable;
+
+constexpr std::size_t InitialCapacity = 40000;
+constexpr int MessageInterval = 256;
+
+// The error log only ever existed to be deleted at start; reports go nowhere.
+void ReportToErrorLog(const QString &, const QString &) {}
+
+QCollator FolderCollator() {
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+bool BeginsWithAny(const QString &key, const QStringList &prefixes) {
+    for (const QString &prefix : prefixes)
+        if (key.startsWith(prefix))
+            return true;
+    return false;
+}
+
+void WaitWhilePaused() {
+    SearchContext &c = Context();
+    while (c.RunState == Paused) {
+        Host().Sleep(50);
+        ProcessMessages();
+        if (c.RunState == StopRequested || Terminating())
+            break;
+    }
+}
+
+// Adds the folder's files to the table and collects its subfolders.
+void EnumerateFolder(const QString &folder, QStringList &subfolders) {
+    SearchContext &c = Context();
+    Platform::FolderReader reader;
+    if (!reader.Open(folder))
+        return;
+    const bool tooLong = folder.size() > Platform::MaxFolderLength();
+    if (tooLong)
+        ReportToErrorLog(QStringLiteral("Path name too long"), folder);
+    const QString key = Platform::FolderKey(folder);
+    const bool locked =
+        BeginsWithAny(key, c.WindowsFolderUpper) || BeginsWithAny(key, c.ProgramFilesFolderUpper);
+    const QString relativeFolder = folder.mid(c.CommonBaseFolder.size());
+
+    Platform::DirEntry entry;
+    bool usable = false;
+    int counter = 0;
+    while (reader.Next(entry, usable)) {
+        if (++counter % MessageInterval == 0) {
+            ProcessMessages();
+            if (StopOrTerminate())
+                break;
+        }
+        if (!usable)
+            continue;
+        if (entry.IsFolder) {
+            if (!entry.IsSystemFolder)
+                subfolders.append(entry.Name);
+            continue;
+        }
+        if (tooLong || entry.Size < 1 || entry.Size > 0x7FFFFFFF)
+            continue;
+        if (!FilterPassesSize(qint32(entry.Size / 1024)) ||
+            !FilterPassesExtension(ExtensionOf(entry.Name)))
+            continue;
+        if (entry.Name.size() + folder.size() >= Platform::MaxPathLength()) {
+            ReportToErrorLog(QStringLiteral("File name too long"), folder + entry.Name);
+            continue;
+        }
+        auto record = std::make_unique<FileRecord>();
+        record->Size = qint32(entry.Size);
+        record->Attributes = entry.Attributes;
+        record->WriteTime = entry.WriteTime;
+        record->Device = entry.Device;
+        record->Inode = entry.Inode;
+        const bool protectedFile =
+            entry.Attributes & (Platform::AttrReadOnly | Platform::AttrSystem);
+        record->Mark = (locked || protectedFile) ? StayNoDelete : Stay;
+        TheTable.push_back({relativeFolder + entry.Name, std::move(record)});
+    }
+}
+} // namespace
+
+FileList &FileTable() { return TheTable; }
+
+QString FullPathOf(const FileEntry &entry) { return Context().CommonBaseFolder + entry.Text; }
+
+QString ExtensionOf(const QString &name) {
+    const qsizetype slash = name.lastIndexOf(Platform::PathDelimiter());
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? name.mid(dot) : QString();
+}
+
+void ClearFileTable() {
+    FileList fresh;
+    fresh.reserve(InitialCapacity);
+    TheTable.swap(fresh);
+}
+
+void ScanFolder(const QString &folder) {
+    SearchContext &c = Context();
+    ShowStatus(c.ScanPrefix + folder);
+    ProcessMessages();
+    if (StopOrTerminate())
+        return;
+
+    QStringList subfolders;
+    EnumerateFolder(folder, subfolders);
+    WaitWhilePaused();
+    if (StopOrTerminate() || !c.IncludeSubfolders)
+        return;
+
+    const QCollator collator = FolderCollator();
+    std::sort(subfolders.begin(), subfolders.end(),
+              [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    for (const QString &name : subfolders) {
+        ScanFolder(folder + name + Platform::PathDelimiter());
+        if (c.RunState == StopRequested)
+            break;
+    }
+}
+
+bool AddCertainFile(const QString &path, bool requireExisting) {
+    auto record = std::make_unique<FileRecord>();
+    record->Mark = Virtual;
+    if (path.contains(Platform::PathDelimiter())) {
+        const Platform::FileInfo info = Platform::StatPath(path, false);
+        if (info.Exists && info.IsFile) {
+            record->Mark = Stay;
+            // The table only holds files below 2 GiB; a larger certain file keeps
+            // the largest size the record can carry and simply finds no twin.
+            record->Size = qint32(std::min<qint64>(info.Size, 0x7FFFFFFF));
+            record->Attributes = info.Attributes;
+            record->WriteTime = info.WriteTime;
+            record->Device = info.Device;
+            record->Inode = info.Inode;
+        } else if (requireExisting) {
+            return false;
+        }
+    }
+    TheTable.insert(TheTable.begin(), FileEntry{path, std::move(record)});
+    return true;
+}
+
+void SortFileTable() {
+    const QCollator collator = FolderCollator();
+    // Sort keys make the locale comparison affordable for large tables; ties are
+    // broken by the exact text so that every run gives the same order.
+    struct Keyed {
+        QCollatorSortKey Key;
+        std::size_t Index;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(TheTable.size());
+    for (std::size_t i = 0; i < TheTable.size(); ++i)
+        keyed.push_back({collator.sortKey(TheTable[i].Text), i});
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        const int order = a.Key.compare(b.Key);
+        if (order != 0)
+            return order < 0;
+        return TheTable[a.Index].Text < TheTable[b.Index].Text;
+    });
+    FileList sorted;
+    sorted.reserve(TheTable.size());
+    for (const Keyed &k : keyed)
+        sorted.push_back(std::move(TheTable[k.Index]));
+    TheTable.swap(sorted);
+}
+
+quint64 TotalSize() {
+    quint64 total = 0;
+    for (const FileEntry &entry : TheTable)
+        if (entry.Record)
+            total += quint64(entry.Record->Size);
+    return total;
+}
+
+int CountInBlocks() {
+    int count = 0;
+    for (const FileEntry &entry : TheTable)
+        if (entry.Record && entry.Record->Group >= 0)
+            ++count;
+    return count;
+}
+
+void FreeRecords(FileList &list) { FileList().swap(list); }
+
+QString SizeText(qint64 kilobytes) {
+    const QLocale locale;
+    if (kilobytes < 1024)
+        return locale.toString(std::max<qint64>(kilobytes, 1)) + QStringLiteral(" KB");
+    const double megabytes = double(kilobytes) / 1024.0;
+    if (megabytes < 1024.0)
+        return locale.toString(megabytes, 'f', 1) + QStringLiteral(" MB");
+    return locale.toString(megabytes / 1024.0, 'f', 1) + QStringLiteral(" GB");
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The file table: every file the scan admitted, with what the drivers learn
+// about it. Entry texts are paths relative to CommonBaseFolder.
+
+#include "search/SearchContext.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+struct FileRecord {
+    qint32 Size = 0;
+    quint32 Attributes = 0;
+    qint64 WriteTime = 0;     // 100-ns intervals since 1601, UTC
+    quint32 QuickSum = 0;     // 0 not computed, UnreadableSum unreadable
+    qint32 ImageId = 0;       // 0 not computed, -1 no fingerprint
+    qint32 Group = -1;        // head's index, -1 in no block
+    quint8 Percent = 0;
+    quint8 Mark = Stay;
+    bool IsBlockHead = false;
+    quint32 BlockColor = 0;   // 0x00BBGGRR
+    // Identity of the file on disk, so two names of one file never pair up.
+    quint64 Device = 0;
+    quint64 Inode = 0;
+};
+
+inline constexpr quint32 UnreadableSum = 0xFFFFFFFF;
+
+struct FileEntry {
+    QString Text;
+    std::unique_ptr<FileRecord> Record; // null: an empty slot
+};
+
+using FileList = std::vector<FileEntry>;
+
+FileList &FileTable();
+
+void ClearFileTable();
+void ScanFolder(const QString &folder);
+bool AddCertainFile(const QString &path, bool requireExisting);
+void SortFileTable();
+quint64 TotalSize();
+int CountInBlocks();
+void FreeRecords(FileList &list);
+QString SizeText(qint64 kilobytes);
+
+// Full path of a table entry.
+QString FullPathOf(const FileEntry &entry);
+// The file name's extension, dot included; empty when the name has no dot.
+QString ExtensionOf(const QString &name);
