@@ -25,7 +25,9 @@ void WriteError(const QByteArray &bytes) {
 }
 } // namespace
 
-void PrintError(const QString &text) { WriteError(text.toUtf8() + '\n'); }
+void PrintError(const QString &text) {
+    WriteError(text.toUtf8() + '\n');
+}
 
 CliHost::CliHost(bool showProgress, bool assumeYes, bool quiet)
     : ShowProgress(showProgress), AssumeYes(assumeYes), Quiet(quiet) {
@@ -41,9 +43,13 @@ CliHost::~CliHost() {
     std::signal(SIGINT, SIG_DFL);
 }
 
-bool CliHost::Interrupted() { return InterruptCount > 0; }
+bool CliHost::Interrupted() {
+    return InterruptCount > 0;
+}
 
-void CliHost::AddStatusLine(const QString &) { ++Lines; }
+void CliHost::AddStatusLine(const QString &) {
+    ++Lines;
+}
 
 void CliHost::SetStatusLine(int index, const QString &) {
     if (index >= Lines)
@@ -57,14 +63,14 @@ void CliHost::SetProgress(int position, int maximum) {
 }
 
 void CliHost::ProcessMessages() {
-    if (InterruptCount > 0 && Context().RunState != StopRequested &&
-        Context().RunState != Finished)
+    if (InterruptCount > 0 && Context().RunState != StopRequested && Context().RunState != Finished)
         Context().RunState = StopRequested;
     DrawProgress(false);
 }
 
 void CliHost::DrawProgress(bool force) {
-    if (!ShowProgress || (!force && SinceDrawn.elapsed() < 100))
+    // Reading the clock on every poll would cost more than the poll itself.
+    if (!ShowProgress || (!force && (++Polls % 64 != 0 || SinceDrawn.elapsed() < 100)))
         return;
     SinceDrawn.restart();
     QString line;

@@ -35,6 +35,7 @@ private:
     int Maximum = 0;
     bool Comparing = false;
     bool Drawn = false;
+    unsigned Polls = 0;
     QElapsedTimer SinceDrawn;
 };
 

@@ -33,7 +33,8 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
         }
         QString name = arg, inlineValue;
         bool hasInlineValue = false;
-        if (const qsizetype eq = arg.indexOf(QLatin1Char('=')); arg.startsWith(QLatin1String("--")) && eq > 0) {
+        if (const qsizetype eq = arg.indexOf(QLatin1Char('='));
+            arg.startsWith(QLatin1String("--")) && eq > 0) {
             name = arg.left(eq);
             inlineValue = arg.mid(eq + 1);
             hasInlineValue = true;
@@ -94,7 +95,9 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
             else if (text == QLatin1String("different-bases"))
                 a.Options.FolderMode = 2;
             else {
-                error = QStringLiteral("--folders takes all, different or different-bases, not \"%1\"").arg(text);
+                error =
+                    QStringLiteral("--folders takes all, different or different-bases, not \"%1\"")
+                        .arg(text);
                 return std::nullopt;
             }
         } else if (name == QLatin1String("--certain-file")) {
@@ -137,7 +140,8 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
             else if (text == QLatin1String("json"))
                 a.Format = OutputFormat::Json;
             else {
-                error = QStringLiteral("--format takes text, csv, xls or json, not \"%1\"").arg(text);
+                error =
+                    QStringLiteral("--format takes text, csv, xls or json, not \"%1\"").arg(text);
                 return std::nullopt;
             }
         } else if (name == QLatin1String("--output") || name == QLatin1String("-o")) {
@@ -159,11 +163,14 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
     if (a.ShowHelp || a.ShowVersion)
         return a;
     if (folders.size() > 2) {
-        error = QStringLiteral("at most two folders can be searched, %1 were given").arg(folders.size());
+        error = QStringLiteral("at most two folders can be searched, %1 were given")
+                    .arg(folders.size());
         return std::nullopt;
     }
     if (a.MinSizeKB > a.MaxSizeKB) {
-        error = QStringLiteral("--min-kb %1 is larger than --max-kb %2").arg(a.MinSizeKB).arg(a.MaxSizeKB);
+        error = QStringLiteral("--min-kb %1 is larger than --max-kb %2")
+                    .arg(a.MinSizeKB)
+                    .arg(a.MaxSizeKB);
         return std::nullopt;
     }
     if (a.Format == OutputFormat::Xls && a.OutputFile.isEmpty()) {

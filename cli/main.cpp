@@ -18,14 +18,18 @@ namespace {
 enum ExitCode { Success = 0, CannotRun = 1, BadUsage = 2, Interrupted = 130 };
 
 int Fail(int code, const QString &message) {
-    PrintError(QStringLiteral("dupliscan-cli: ") + QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    PrintError(QStringLiteral("dupliscan-cli: ") +
+               QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     return code;
 }
 
-QString Phrase(int id) { return GetPhrase(MainFormPhrases(), id); }
+QString Phrase(int id) {
+    return GetPhrase(MainFormPhrases(), id);
+}
 
 QString FolderProblemText(SettleProblem problem, const CliArguments &a) {
-    const bool first = problem == SettleProblem::Missing1 || problem == SettleProblem::NotAFolder1 ||
+    const bool first = problem == SettleProblem::Missing1 ||
+                       problem == SettleProblem::NotAFolder1 ||
                        problem == SettleProblem::Unreadable1;
     const QString digit = first ? QStringLiteral("1") : QStringLiteral("2");
     const QString path = first ? a.Folder1 : a.Folder2;
@@ -58,7 +62,8 @@ QString ResolveCertainFile(const QString &typed) {
         return typed;
     const qsizetype slash = absolute.lastIndexOf(Platform::PathDelimiter());
     const QString folder = Platform::CanonicalPath(absolute.left(slash + 1));
-    return folder.isEmpty() ? absolute : Platform::WithTrailingDelimiter(folder) + absolute.mid(slash + 1);
+    return folder.isEmpty() ? absolute
+                            : Platform::WithTrailingDelimiter(folder) + absolute.mid(slash + 1);
 }
 
 // Finds out before a long search whether the result can be written at all.
@@ -111,7 +116,8 @@ int main(int argc, char **argv) {
     if (!o.CompareContents && !o.CompareNames)
         return Fail(BadUsage, Phrase(40));
     if (o.ContentPercent < 100)
-        return Fail(BadUsage, QStringLiteral("--percent below 100 (similar contents) is not available yet"));
+        return Fail(BadUsage,
+                    QStringLiteral("--percent below 100 (similar contents) is not available yet"));
     if (!o.CertainFile.isEmpty()) {
         const int refused = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
         if (refused != 0)
@@ -130,7 +136,8 @@ int main(int argc, char **argv) {
     const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
     if (problem != SettleProblem::None)
         return Fail(CannotRun, FolderProblemText(problem, a));
-    const QString warning = CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
+    const QString warning =
+        CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
     if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
         return Fail(CannotRun, Phrase(18));
     if (!OutputWritable(a.OutputFile, error))

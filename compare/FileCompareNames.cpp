@@ -26,7 +26,9 @@ void TrimBlanks(QString &s) {
         s = s.mid(start, end - start);
 }
 
-bool IsDigitIn(QChar c, char from, char to) { return c >= QLatin1Char(from) && c <= QLatin1Char(to); }
+bool IsDigitIn(QChar c, char from, char to) {
+    return c >= QLatin1Char(from) && c <= QLatin1Char(to);
+}
 
 // 1-based character access that gives a NUL past either end.
 QChar At(const QString &s, qsizetype position) {
@@ -136,7 +138,8 @@ int NameDistancePercent(const QString &a, const QString &b) {
         for (qsizetype j = 1; j <= lb; ++j) {
             const int above = row[std::size_t(j)];
             const int cost = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
-            row[std::size_t(j)] = std::min({above + 1, row[std::size_t(j - 1)] + 1, diagonal + cost});
+            row[std::size_t(j)] =
+                std::min({above + 1, row[std::size_t(j - 1)] + 1, diagonal + cost});
             diagonal = above;
         }
     }

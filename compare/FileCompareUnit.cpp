@@ -16,6 +16,23 @@ ReadTrace *Trace = nullptr;
 quint32 LittleEndianWord(const unsigned char *p) {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
 }
+// A quick multiplicative hash over the bytes, 8 at a time; the length is mixed
+// in so that files differing only in trailing zero bytes differ.
+quint64 HashBytes(const unsigned char *bytes, qint64 n) {
+    constexpr quint64 Multiplier = 0x9E3779B97F4A7C15ULL;
+    quint64 h = quint64(n) * Multiplier;
+    qint64 k = 0;
+    for (; k + 8 <= n; k += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + k, 8);
+        h = (h ^ word) * Multiplier;
+        h ^= h >> 29;
+    }
+    quint64 tail = 0;
+    std::memcpy(&tail, bytes + k, std::size_t(n - k));
+    h = (h ^ tail) * Multiplier;
+    return h ^ (h >> 32);
+}
 } // namespace
 
 bool AllocCompareBuffers() {
@@ -35,11 +52,21 @@ void FreeCompareBuffers() {
     BufferB.reset();
 }
 
-bool CompareBuffersAllocated() { return bool(BufferA); }
+bool CompareBuffersAllocated() {
+    return bool(BufferA);
+}
 
-void SetReadTrace(ReadTrace *trace) { Trace = trace; }
+void SetReadTrace(ReadTrace *trace) {
+    Trace = trace;
+}
 
 quint32 ComputeQuickSum(const QString &path) {
+    quint64 unused = 0;
+    return ComputeQuickSum(path, unused);
+}
+
+quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash) {
+    prefixHash = 0;
     if (!BufferA && !AllocCompareBuffers())
         return 0xFFFFFFFF;
     Platform::ReadFile file;
@@ -52,6 +79,7 @@ quint32 ComputeQuickSum(const QString &path) {
     quint32 sum = 0;
     for (qint64 k = 0; k + 4 <= n; k += 4)
         sum += LittleEndianWord(bytes + k);
+    prefixHash = HashBytes(bytes, n);
     return (sum == 0 || sum == 0xFFFFFFFF) ? 1 : sum;
 }
 

@@ -16,6 +16,10 @@ bool CompareBuffersAllocated();
 // The checksum of the first 30720 bytes; 0xFFFFFFFF when the file cannot be
 // read. Never 0 or 0xFFFFFFFF for a readable file.
 quint32 ComputeQuickSum(const QString &path);
+// The same, and a 64-bit hash of the very bytes the sum was taken from. Equal
+// files always have equal hashes, so a driver can rule out a pair without
+// opening the two files again.
+quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
 bool FilesEqual(const QString &first, const QString &second);
 
 // Counts the bytes FilesEqual reads per chunk, so tests can see the first short read.

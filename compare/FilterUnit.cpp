@@ -17,9 +17,13 @@ QString AsciiUpper(const QString &text) {
 }
 } // namespace
 
-FilterState &Filter() { return TheFilter; }
+FilterState &Filter() {
+    return TheFilter;
+}
 
-void ResetFilter() { TheFilter = FilterState(); }
+void ResetFilter() {
+    TheFilter = FilterState();
+}
 
 void SetFilterLists(const QString &include, const QString &exclude, const QString &never) {
     TheFilter.IncludeText = include.trimmed();

@@ -1,6 +1,8 @@
 #include "lang/MultiLingua.h"
 
-TMLStringList::TMLStringList(const QString &name) { Add255Obj(name, 0); }
+TMLStringList::TMLStringList(const QString &name) {
+    Add255Obj(name, 0);
+}
 
 void TMLStringList::Add255Obj(const QString &text, int id) {
     for (const Item &item : Items)
@@ -16,7 +18,9 @@ QString TMLStringList::TextOf(int id) const {
     return {};
 }
 
-QString TranslateText(const QString &text) { return text; }
+QString TranslateText(const QString &text) {
+    return text;
+}
 
 QString GetPhrase(const TMLStringList &list, int id) {
     QString text = TranslateText(list.TextOf(id));

@@ -9,9 +9,13 @@ namespace {
 quint8 TheDateView = DateOnly;
 }
 
-quint8 &DateView() { return TheDateView; }
+quint8 &DateView() {
+    return TheDateView;
+}
 
-QString RowPath(int row) { return Context().CommonBaseFolder + MatchList()[std::size_t(row)].Text; }
+QString RowPath(int row) {
+    return Context().CommonBaseFolder + MatchList()[std::size_t(row)].Text;
+}
 
 QString DateText(const FileRecord &record) {
     const QDateTime local =

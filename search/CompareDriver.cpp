@@ -41,9 +41,13 @@ bool SameFileOnDisk(const FileRecord &a, const FileRecord &b) {
 }
 } // namespace
 
-FileList &MatchList() { return TheMatchList; }
+FileList &MatchList() {
+    return TheMatchList;
+}
 
-void ClearMatchList() { FreeRecords(TheMatchList); }
+void ClearMatchList() {
+    FreeRecords(TheMatchList);
+}
 
 const TMLStringList &FileSearchPhrases() {
     static const TMLStringList list = [] {
@@ -58,7 +62,9 @@ const TMLStringList &FileSearchPhrases() {
     return list;
 }
 
-QString ComparePrefix() { return ThePrefix; }
+QString ComparePrefix() {
+    return ThePrefix;
+}
 
 void SetProgress(int position, int maximum) {
     ProgressPosition = position;
@@ -96,7 +102,8 @@ void StatusLine(int phraseId, int count, qint64 kilobytes, int &line) {
 void ShowTitlePercent() {
     if (ProgressMaximum <= 0)
         return;
-    const quint8 p = quint8(std::min<qint64>(qint64(ProgressPosition) * 100 / ProgressMaximum, 100));
+    const quint8 p =
+        quint8(std::min<qint64>(qint64(ProgressPosition) * 100 / ProgressMaximum, 100));
     if (p == LastTitlePercent)
         return;
     LastTitlePercent = p;
@@ -131,7 +138,8 @@ int RunPairwiseLoop(const SearchOptions &options, PairDriver &driver, quint8 &ou
         if (head.Group >= 0 || head.QuickSum == UnreadableSum)
             continue;
         driver.PrepareHead(i);
-        const QString headPath = options.FolderMode != 0 ? FullPathOf(table[std::size_t(i)]) : QString();
+        const QString headPath =
+            options.FolderMode != 0 ? FullPathOf(table[std::size_t(i)]) : QString();
         for (int j = driver.FirstCandidate(i); j < n && j >= 0; j = driver.NextCandidate(i, j)) {
             if (++visited % PollInterval == 0) {
                 ProcessMessages();

@@ -37,6 +37,8 @@ class ExactPairs : public PairDriver {
 public:
     explicit ExactPairs(const SearchOptions &options) : Options(options), Table(FileTable()) {
         const int n = int(Table.size());
+        if (Options.CompareContents)
+            PrefixHash.assign(std::size_t(n), 0);
         if (Options.CompareNames) {
             Names.reserve(std::size_t(n));
             for (const FileEntry &entry : Table)
@@ -44,7 +46,8 @@ public:
             if (Options.NamePercent < 100)
                 Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
         }
-        const bool bySize = Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
+        const bool bySize =
+            Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
         const bool byName = Options.CompareNames && Options.NamePercent == 100;
         Chained = bySize || byName;
         if (Chained)
@@ -88,17 +91,23 @@ public:
         if (Options.CompareContents) {
             if (a.Size != b.Size)
                 return Verdict::Skip;
+            // Most pairs of a size are told apart by sums already known; only
+            // pairs that need the disk are reported and polled around.
+            if (a.QuickSum != 0 && b.QuickSum != 0 && !SumsAgree(i, j))
+                return Verdict::Skip;
             ShowStatus(ComparePrefix() + Table[std::size_t(j)].Text);
             ProcessMessages();
             if (StopOrTerminate())
                 return Verdict::EndHead;
             if (a.QuickSum == 0)
-                a.QuickSum = ComputeQuickSum(FullPathOf(Table[std::size_t(i)]));
+                a.QuickSum =
+                    ComputeQuickSum(FullPathOf(Table[std::size_t(i)]), PrefixHash[std::size_t(i)]);
             if (a.QuickSum == UnreadableSum)
                 return Verdict::EndHead;
             if (b.QuickSum == 0)
-                b.QuickSum = ComputeQuickSum(FullPathOf(Table[std::size_t(j)]));
-            if (b.QuickSum == UnreadableSum || b.QuickSum != a.QuickSum)
+                b.QuickSum =
+                    ComputeQuickSum(FullPathOf(Table[std::size_t(j)]), PrefixHash[std::size_t(j)]);
+            if (b.QuickSum == UnreadableSum || !SumsAgree(i, j))
                 return Verdict::Skip;
             if (!FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)])))
                 return Verdict::Skip;
@@ -110,6 +119,11 @@ public:
     }
 
 private:
+    bool SumsAgree(int i, int j) const {
+        return Table[std::size_t(i)].Record->QuickSum == Table[std::size_t(j)].Record->QuickSum &&
+               PrefixHash[std::size_t(i)] == PrefixHash[std::size_t(j)];
+    }
+
     bool NamesMatch(int i, int j) const {
         const NameParts &a = Names[std::size_t(i)], &b = Names[std::size_t(j)];
         if (Options.NamePercent < 100 && !Similar.MayMatch(i, j))
@@ -120,6 +134,7 @@ private:
     const SearchOptions &Options;
     FileList &Table;
     std::vector<NameParts> Names;
+    std::vector<quint64> PrefixHash;
     NameFilter Similar;
     CandidateChain Chain;
     bool Chained = false;

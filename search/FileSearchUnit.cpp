@@ -93,9 +93,13 @@ void EnumerateFolder(const QString &folder, QStringList &subfolders) {
 }
 } // namespace
 
-FileList &FileTable() { return TheTable; }
+FileList &FileTable() {
+    return TheTable;
+}
 
-QString FullPathOf(const FileEntry &entry) { return Context().CommonBaseFolder + entry.Text; }
+QString FullPathOf(const FileEntry &entry) {
+    return Context().CommonBaseFolder + entry.Text;
+}
 
 QString ExtensionOf(const QString &name) {
     const qsizetype slash = name.lastIndexOf(Platform::PathDelimiter());
@@ -195,7 +199,9 @@ int CountInBlocks() {
     return count;
 }
 
-void FreeRecords(FileList &list) { FileList().swap(list); }
+void FreeRecords(FileList &list) {
+    FileList().swap(list);
+}
 
 QString SizeText(qint64 kilobytes) {
     const QLocale locale;

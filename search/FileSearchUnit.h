@@ -11,14 +11,14 @@
 struct FileRecord {
     qint32 Size = 0;
     quint32 Attributes = 0;
-    qint64 WriteTime = 0;     // 100-ns intervals since 1601, UTC
-    quint32 QuickSum = 0;     // 0 not computed, UnreadableSum unreadable
-    qint32 ImageId = 0;       // 0 not computed, -1 no fingerprint
-    qint32 Group = -1;        // head's index, -1 in no block
+    qint64 WriteTime = 0; // 100-ns intervals since 1601, UTC
+    quint32 QuickSum = 0; // 0 not computed, UnreadableSum unreadable
+    qint32 ImageId = 0;   // 0 not computed, -1 no fingerprint
+    qint32 Group = -1;    // head's index, -1 in no block
     quint8 Percent = 0;
     quint8 Mark = Stay;
     bool IsBlockHead = false;
-    quint32 BlockColor = 0;   // 0x00BBGGRR
+    quint32 BlockColor = 0; // 0x00BBGGRR
     // Identity of the file on disk, so two names of one file never pair up.
     quint64 Device = 0;
     quint64 Inode = 0;

@@ -17,8 +17,14 @@ struct Initialiser {
 } const Init;
 } // namespace
 
-SearchContext &Context() { return TheContext; }
+SearchContext &Context() {
+    return TheContext;
+}
 
-void ResetSearchContext() { SetDefaults(TheContext); }
+void ResetSearchContext() {
+    SetDefaults(TheContext);
+}
 
-bool StopOrTerminate() { return TheContext.RunState == StopRequested || Terminating(); }
+bool StopOrTerminate() {
+    return TheContext.RunState == StopRequested || Terminating();
+}

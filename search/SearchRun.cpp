@@ -122,8 +122,9 @@ void BeginRun(const BaseFolders &folders) {
     SearchContext &c = Context();
     c.RunState = Running;
     c.LastRunOptions = c.Options;
-    c.CommonBaseFolder =
-        (folders.Folder2.isEmpty() && c.Options.CertainFile.isEmpty()) ? folders.Folder1 : QString();
+    c.CommonBaseFolder = (folders.Folder2.isEmpty() && c.Options.CertainFile.isEmpty())
+                             ? folders.Folder1
+                             : QString();
 }
 
 void ScanBaseFolders(const BaseFolders &folders) {
@@ -163,8 +164,9 @@ bool PlaceCertainFile() {
 void FinishScan() {
     FileTable().shrink_to_fit();
     const QLocale locale;
-    Host().AddStatusLine(GetPhraseParam(MainFormPhrases(), 16, locale.toString(qlonglong(FileTable().size()))) +
-                         QStringLiteral(" (") + SizeText(qint64(TotalSize() / 1024)) + QLatin1Char(')'));
+    Host().AddStatusLine(
+        GetPhraseParam(MainFormPhrases(), 16, locale.toString(qlonglong(FileTable().size()))) +
+        QStringLiteral(" (") + SizeText(qint64(TotalSize() / 1024)) + QLatin1Char(')'));
     ProcessMessages();
 }
 

@@ -9,8 +9,8 @@
 
 enum class SettleProblem {
     None,
-    Missing1,        // folder 1 does not exist
-    Missing2,        // folder 2 does not exist
+    Missing1, // folder 1 does not exist
+    Missing2, // folder 2 does not exist
     NotAFolder1,
     NotAFolder2,
     Unreadable1,
