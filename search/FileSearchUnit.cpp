@@ -7,6 +7,7 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
+#include <optional>
 
 namespace {
 FileList TheTable;
@@ -20,6 +21,17 @@ void ReportToErrorLog(const QString &, const QString &) {}
 QCollator FolderCollator() {
     QCollator collator{QLocale()};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+// One collator per scan of a base folder rather than per subfolder.
+const QCollator &SubfolderCollator() {
+    static thread_local QCollator collator = FolderCollator();
+    static thread_local QLocale locale;
+    if (locale != QLocale()) {
+        locale = QLocale();
+        collator = FolderCollator();
+    }
     return collator;
 }
 
@@ -126,7 +138,7 @@ void ScanFolder(const QString &folder) {
     if (StopOrTerminate() || !c.IncludeSubfolders)
         return;
 
-    const QCollator collator = FolderCollator();
+    const QCollator &collator = SubfolderCollator();
     std::sort(subfolders.begin(), subfolders.end(),
               [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     for (const QString &name : subfolders) {
@@ -159,19 +171,26 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
 }
 
 void SortFileTable() {
+    // Keys make the comparison affordable for large tables; ties are broken by
+    // the exact text so that every run gives the same order. Without a locale
+    // (C, POSIX) the order is the case-folded text, which needs no collator.
+    const bool plainLocale = QLocale().language() == QLocale::C;
     const QCollator collator = FolderCollator();
-    // Sort keys make the locale comparison affordable for large tables; ties are
-    // broken by the exact text so that every run gives the same order.
     struct Keyed {
-        QCollatorSortKey Key;
+        QString Folded;
+        std::optional<QCollatorSortKey> Key;
         std::size_t Index;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(TheTable.size());
-    for (std::size_t i = 0; i < TheTable.size(); ++i)
-        keyed.push_back({collator.sortKey(TheTable[i].Text), i});
+    for (std::size_t i = 0; i < TheTable.size(); ++i) {
+        if (plainLocale)
+            keyed.push_back({TheTable[i].Text.toCaseFolded(), std::nullopt, i});
+        else
+            keyed.push_back({QString(), collator.sortKey(TheTable[i].Text), i});
+    }
     std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
-        const int order = a.Key.compare(b.Key);
+        const int order = plainLocale ? a.Folded.compare(b.Folded) : a.Key->compare(*b.Key);
         if (order != 0)
             return order < 0;
         return TheTable[a.Index].Text < TheTable[b.Index].Text;
