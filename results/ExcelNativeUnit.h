@@ -1,8 +1,7 @@
 #pragma once
 // A small writer for Excel worksheets in the oldest binary record format. The
-// whole file is built in memory record by record and saved in one piece, so
-// no spreadsheet library is needed and a failed save never leaves half a
-// record behind in the stream.
+// whole file is built in memory record by record and saved with one write, so
+// no spreadsheet library is needed.
 
 #include <QByteArray>
 #include <QString>
