@@ -1,6 +1,7 @@
 #include "results/ExportUnit.h"
 
 #include "platform/Platform.h"
+#include "results/ExcelNativeUnit.h"
 #include "results/ResultListUnit.h"
 #include "search/CompareDriver.h"
 #include "search/SearchHost.h"
@@ -9,7 +10,42 @@
 
 namespace {
 constexpr int MessageInterval = 256;
+constexpr qsizetype CsvBufferSize = 32768;
+
+// Walks the match list as pairs of a file and its block head; heads get no
+// line of their own. blockStart runs before the first pair of every block.
+// stop is asked before each row and ends the walk when it returns true.
+template <typename Stop, typename BlockStart, typename Pair>
+void ForEachPair(Stop stop, BlockStart blockStart, Pair pair) {
+    const FileList &list = MatchList();
+    int lastBlock = -1;
+    for (int i = 0; i < int(list.size()); ++i) {
+        if (i % MessageInterval == 0)
+            ProcessMessages();
+        if (stop())
+            return;
+        const FileRecord *r = list[std::size_t(i)].Record.get();
+        if (!r || r->Group < 0 || r->Group == i || r->Group >= int(list.size()))
+            continue;
+        const int g = r->Group;
+        const FileRecord *h = list[std::size_t(g)].Record.get();
+        if (!h)
+            continue;
+        if (g != lastBlock) {
+            lastBlock = g;
+            blockStart();
+        }
+        pair(i, g, *r, *h);
+    }
 }
+
+// Deletes an existing file of that name; false when one stays in the way.
+bool RemoveExisting(const QString &fileName) {
+    if (!Platform::StatPath(fileName, false).Exists)
+        return true;
+    return QFile::remove(fileName);
+}
+} // namespace
 
 void AddDefaultExtension(QString &fileName, const QString &extension) {
     const qsizetype slash = fileName.lastIndexOf(Platform::PathDelimiter());
@@ -19,38 +55,29 @@ void AddDefaultExtension(QString &fileName, const QString &extension) {
 
 bool WriteCsv(QIODevice &device) {
     QByteArray text = "Match%\tFile 1\tFile 2\tSize 1\tSize 2\tDate 1\tDate 2\r\n";
-    const FileList &list = MatchList();
-    int lastBlock = -1;
-    for (int i = 0; i < int(list.size()); ++i) {
-        if (i % MessageInterval == 0)
-            ProcessMessages();
-        const FileRecord *r = list[std::size_t(i)].Record.get();
-        if (!r || r->Group < 0)
-            continue;
-        const int g = r->Group;
-        if (g == i)
-            continue;
-        if (g != lastBlock) {
-            lastBlock = g;
-            text += "\r\n";
-        }
-        const FileRecord &h = *list[std::size_t(g)].Record;
-        // Paths go out as their exact bytes, so each line names exactly that file.
-        text += QByteArray::number(r->Percent) + "%\t" + Platform::EncodeName(RowPath(g)) + '\t' +
-                Platform::EncodeName(RowPath(i)) + '\t' + QByteArray::number(h.Size) + '\t' +
-                QByteArray::number(r->Size) + '\t' + DateText(h).toUtf8() + '\t' +
-                DateText(*r).toUtf8() + "\r\n";
-        if (text.size() >= 32768) {
-            if (device.write(text) != text.size())
-                return false;
-            text.clear();
-        }
-    }
-    return device.write(text) == text.size();
+    bool failed = false;
+    ForEachPair([&] { return failed; }, [&] { text += "\r\n"; },
+                [&](int i, int g, const FileRecord &r, const FileRecord &h) {
+                    // Paths go out as their exact bytes, so each line names exactly that file.
+                    text += QByteArray::number(r.Percent) + "%\t" +
+                            Platform::EncodeName(RowPath(g)) + '\t' +
+                            Platform::EncodeName(RowPath(i)) + '\t' + QByteArray::number(h.Size) +
+                            '\t' + QByteArray::number(r.Size) + '\t' + DateText(h).toUtf8() + '\t' +
+                            DateText(r).toUtf8() + "\r\n";
+                    if (text.size() >= CsvBufferSize) {
+                        failed = device.write(text) != text.size();
+                        text.clear();
+                    }
+                });
+    return !failed && device.write(text) == text.size();
 }
 
 bool ExportCsv(QString &fileName) {
     AddDefaultExtension(fileName, QStringLiteral(".csv"));
+    // QFile would turn raw bytes of the name into other characters and so
+    // write a file of another name.
+    if (!Platform::NameIsExact(fileName))
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -60,5 +87,26 @@ bool ExportCsv(QString &fileName) {
 
 bool ExportXls(QString &fileName) {
     AddDefaultExtension(fileName, QStringLiteral(".xls"));
-    return false;
+    if (!Platform::NameIsExact(fileName) || !RemoveExisting(fileName))
+        return false;
+    TNativeXLS xls;
+    xls.Start();
+    xls.ColumnWidth(1, 8);
+    xls.ColumnWidth(2, 3, 40);
+    xls.ColumnWidth(6, 7, 16);
+    for (const char *title : {"Match%", "File 1", "File 2", "Size 1", "Size 2", "Date 1", "Date 2"})
+        xls.WriteText(QString::fromLatin1(title));
+    xls.NewRow();
+    ForEachPair([&] { return xls.CurrentRow == TNativeXLS::LastRow; }, [&] { xls.NewRow(); },
+                [&](int i, int g, const FileRecord &r, const FileRecord &h) {
+                    xls.WriteInteger(r.Percent);
+                    xls.WriteText(RowPath(g));
+                    xls.WriteText(RowPath(i));
+                    xls.WriteNumber(h.Size);
+                    xls.WriteNumber(r.Size);
+                    xls.WriteText(DateText(h));
+                    xls.WriteText(DateText(r));
+                    xls.NewRow();
+                });
+    return xls.Save(fileName);
 }

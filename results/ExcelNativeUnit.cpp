@@ -1,0 +1,234 @@
+#include "results/ExcelNativeUnit.h"
+
+#include "platform/Platform.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <array>
+#include <bit>
+
+namespace {
+constexpr quint16 StartId[4] = {0x0009, 0x0209, 0x0409, 0x0809};
+constexpr quint16 DimensionsId = 0x0200;
+constexpr quint16 DimensionsIdVersion0 = 0x0000;
+constexpr quint16 ColumnWidthId = 0x0024;
+constexpr quint16 IntegerId = 0x0002;
+constexpr quint16 NumberId = 0x0003;
+constexpr quint16 TextId = 0x0004;
+constexpr quint16 EndId = 0x000A;
+constexpr quint16 BiffVersion = 0x0200;
+constexpr quint16 Worksheet = 0x0010;
+// Cell position (2 × 16 bit) and the three attribute bytes.
+constexpr quint16 CellHeaderLength = 7;
+
+// Unicode of the bytes 0x80..0x9F in Windows-1252; 0 where the code page has
+// no character. 0xA0..0xFF are the same as in Unicode.
+constexpr std::array<char16_t, 32> Windows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char Windows1252Byte(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return char(c);
+    for (std::size_t i = 0; i < Windows1252High.size(); ++i)
+        if (Windows1252High[i] != 0 && Windows1252High[i] == c)
+            return char(0x80 + i);
+    return '?';
+}
+
+quint8 AlignmentCode(quint8 alignment) {
+    static constexpr quint8 Codes[6] = {0, 1, 3, 2, 4, 7};
+    return alignment < 6 ? Codes[alignment] : 0;
+}
+} // namespace
+
+QByteArray WorksheetText(const QString &text) {
+    QByteArray out;
+    out.reserve(qMin<qsizetype>(text.size(), TNativeXLS::MaxTextLength));
+    for (qsizetype i = 0; i < text.size() && out.size() < TNativeXLS::MaxTextLength; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            // One character beyond the code page, one '?'.
+            out += '?';
+            ++i;
+        } else if (c.isSurrogate()) {
+            // A byte of a file name that is not UTF-8: no character to show.
+            out += '?';
+        } else {
+            out += Windows1252Byte(c.unicode());
+        }
+    }
+    return out;
+}
+
+TNativeXLS::TNativeXLS() {
+    Start();
+}
+
+void TNativeXLS::Append16(quint16 value) {
+    const quint16 little = qToLittleEndian(value);
+    Stream.append(reinterpret_cast<const char *>(&little), 2);
+}
+
+void TNativeXLS::BeginRecord(quint16 id, quint16 length) {
+    // A closed writer begins a new file rather than appending behind the end.
+    if (State == Closed)
+        Start();
+    RecordId = id;
+    RecordLength = length;
+    Append16(RecordId);
+    Append16(RecordLength);
+}
+
+void TNativeXLS::Start() {
+    State = Open;
+    Stream.clear();
+    const quint8 version = Version <= 3 ? Version : 3;
+    if (version == 0) {
+        BeginRecord(StartId[0], 4);
+        Append16(BiffVersion);
+        Append16(Worksheet);
+        BeginRecord(DimensionsIdVersion0, 8);
+        Append16(FirstRow);
+        Append16(0xFFFF);
+        Append16(FirstColumn);
+        Append16(0x0100);
+        return;
+    }
+    BeginRecord(StartId[version], 6);
+    Append16(BiffVersion);
+    Append16(Worksheet);
+    Append16(0);
+    BeginRecord(DimensionsId, 10);
+    Append16(FirstRow);
+    Append16(0xFFFF);
+    Append16(FirstColumn);
+    Append16(0x0100);
+    Append16(0);
+}
+
+void TNativeXLS::ColumnWidth(int firstColumn, int lastColumn, int width) {
+    BeginRecord(ColumnWidthId, 4);
+    Stream.append(char(quint8(firstColumn - 1)));
+    Stream.append(char(quint8(lastColumn - 1)));
+    Append16(quint16(qBound(0, width, 255) * 256));
+}
+
+void TNativeXLS::ColumnWidth(int column, int width) {
+    ColumnWidth(column, column, width);
+}
+
+void TNativeXLS::NewRow() {
+    if (CurrentRow < LastRow)
+        ++CurrentRow;
+    CurrentColumn = 1;
+}
+
+void TNativeXLS::BeginCell(quint16 id, quint16 length) {
+    BeginRecord(id, length);
+    Append16(CurrentRow - 1);
+    Append16(CurrentColumn - 1);
+    quint8 attributes[3] = {0, 0, 0};
+    if (Hidden)
+        attributes[0] |= 0x80;
+    if (Locked)
+        attributes[0] |= 0x40;
+    attributes[1] = quint8((FontIndex & 3) * 0x40);
+    attributes[2] = AlignmentCode(Alignment);
+    if (Borders & BorderLeft)
+        attributes[2] |= 0x08;
+    if (Borders & BorderRight)
+        attributes[2] |= 0x10;
+    if (Borders & BorderTop)
+        attributes[2] |= 0x20;
+    if (Borders & BorderBottom)
+        attributes[2] |= 0x40;
+    if (Shaded)
+        attributes[2] |= 0x80;
+    Stream.append(reinterpret_cast<const char *>(attributes), 3);
+}
+
+void TNativeXLS::MoveCursor() {
+    switch (Direction) {
+    case Right:
+        if (CurrentColumn < LastColumn) {
+            ++CurrentColumn;
+        } else if (CurrentRow < LastRow) {
+            CurrentColumn = 1;
+            ++CurrentRow;
+        }
+        break;
+    case Left:
+        if (CurrentColumn > 1) {
+            --CurrentColumn;
+        } else if (CurrentRow > 1) {
+            CurrentColumn = LastColumn;
+            --CurrentRow;
+        }
+        break;
+    case Down:
+        if (CurrentRow < LastRow) {
+            ++CurrentRow;
+        } else if (CurrentColumn < LastColumn) {
+            CurrentRow = 1;
+            ++CurrentColumn;
+        }
+        break;
+    case Up:
+        if (CurrentRow > 1) {
+            --CurrentRow;
+        } else if (CurrentColumn > 1) {
+            CurrentRow = LastRow;
+            --CurrentColumn;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TNativeXLS::WriteInteger(quint16 value) {
+    BeginCell(IntegerId, CellHeaderLength + 2);
+    Append16(value);
+    MoveCursor();
+}
+
+void TNativeXLS::WriteNumber(double value) {
+    BeginCell(NumberId, CellHeaderLength + 8);
+    const quint64 little = qToLittleEndian(std::bit_cast<quint64>(value));
+    Stream.append(reinterpret_cast<const char *>(&little), 8);
+    MoveCursor();
+}
+
+void TNativeXLS::WriteText(const QString &text) {
+    const QByteArray bytes = WorksheetText(text);
+    BeginCell(TextId, quint16(CellHeaderLength + 1 + bytes.size()));
+    Stream.append(char(quint8(bytes.size())));
+    Stream.append(bytes);
+    MoveCursor();
+}
+
+void TNativeXLS::Finish() {
+    BeginRecord(EndId, 0);
+    State = Closed;
+}
+
+bool TNativeXLS::Save(const QString &fileName) {
+    if (!fileName.isEmpty())
+        FileName = fileName;
+    if (FileName.isEmpty())
+        return false;
+    if (State == Open)
+        Finish();
+    if (State != Closed)
+        return false;
+    // QFile cannot name a file whose name is not UTF-8; it would write another one.
+    if (!Platform::NameIsExact(FileName))
+        return false;
+    QFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(Stream) == Stream.size();
+    return file.flush() && written && file.error() == QFileDevice::NoError;
+}

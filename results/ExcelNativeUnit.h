@@ -1,0 +1,67 @@
+#pragma once
+// A small writer for Excel worksheets in the oldest binary record format. The
+// whole file is built in memory record by record and saved with one write, so
+// no spreadsheet library is needed.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+class TNativeXLS {
+public:
+    enum StateValue : quint8 { New = 0, Open = 1, Closed = 2 };
+    enum DirectionValue : quint8 { Up = 1, Down = 2, Left = 3, Right = 4 };
+    enum BorderBit : quint8 { BorderTop = 1, BorderBottom = 2, BorderLeft = 4, BorderRight = 8 };
+    static constexpr quint16 LastRow = 65535;
+    static constexpr quint16 LastColumn = 256;
+    static constexpr int MaxTextLength = 255;
+
+    // Starts the file with the default version.
+    TNativeXLS();
+
+    // Empties the stream and writes the start and dimensions records. The
+    // cursor stays where it is.
+    void Start();
+    void ColumnWidth(int firstColumn, int lastColumn, int width);
+    void ColumnWidth(int column, int width);
+    void NewRow();
+    void WriteInteger(quint16 value);
+    void WriteNumber(double value);
+    // Characters are stored in Windows-1252, the code page readers assume for
+    // a sheet that names none; others become '?'. Cut to 255 characters.
+    void WriteText(const QString &text);
+    void Finish();
+    // An empty fileName keeps the one given before.
+    bool Save(const QString &fileName = QString());
+
+    const QByteArray &Bytes() const { return Stream; }
+
+    quint8 Version = 3; // start record variant 0..3
+    quint8 State = New;
+    quint16 FirstRow = 0;
+    quint16 FirstColumn = 0;
+    QString FileName;
+    quint16 CurrentRow = 1;    // 1..65535
+    quint16 CurrentColumn = 1; // 1..256
+    quint8 FontIndex = 0;      // 0..3
+    quint8 Direction = Right;
+    bool Shaded = false;
+    quint8 Borders = 0;   // BorderBit values
+    quint8 Alignment = 0; // 0 general, 1 left, 2 right, 3 centred, 4 fill, 5 code 7
+    bool Hidden = false;
+    bool Locked = true;
+
+private:
+    void BeginRecord(quint16 id, quint16 length);
+    void BeginCell(quint16 id, quint16 length);
+    void MoveCursor();
+    void Append16(quint16 value);
+
+    QByteArray Stream;
+    quint16 RecordId = 0;
+    quint16 RecordLength = 0;
+};
+
+// The bytes a text cell stores for text: Windows-1252, '?' for what it cannot
+// hold, at most 255 of them.
+QByteArray WorksheetText(const QString &text);
