@@ -19,7 +19,7 @@
 #include <numeric>
 
 namespace {
-struct FileSpec {
+struct ListRow {
     QString Text;
     quint8 Percent;
     qint32 Size;
@@ -28,18 +28,18 @@ struct FileSpec {
 
 // Appends a block the way the match list holds it after a run: head first,
 // every member pointing at the head's row, one colour per block.
-void AddBlock(std::initializer_list<FileSpec> files) {
+void AddBlock(std::initializer_list<ListRow> files) {
     FileList &list = MatchList();
     static std::size_t blocks = 0;
     const int head = int(list.size());
     const quint32 color = BlockColors[blocks++ % BlockColors.size()];
-    for (const FileSpec &spec : files) {
+    for (const ListRow &row : files) {
         FileEntry entry;
-        entry.Text = spec.Text;
+        entry.Text = row.Text;
         entry.Record = std::make_unique<FileRecord>();
-        entry.Record->Percent = spec.Percent;
-        entry.Record->Size = spec.Size;
-        entry.Record->WriteTime = spec.WriteTime;
+        entry.Record->Percent = row.Percent;
+        entry.Record->Size = row.Size;
+        entry.Record->WriteTime = row.WriteTime;
         entry.Record->Group = head;
         entry.Record->IsBlockHead = int(list.size()) == head;
         entry.Record->BlockColor = color;
