@@ -25,6 +25,7 @@ struct ImageCompareState {
     // gives -1 without decoding every picture in vain.
     std::unique_ptr<TBinDatabase> Store;
     bool ExitCleanupSet = false;
+    QDateTime FixedTime; // tests only: the clock that names the store
 };
 
 ImageCompareState &State() {
@@ -38,7 +39,12 @@ ImageCompareState &State() {
 constexpr int StoreNameAttempts = 100;
 
 bool CreateStore(TBinDatabase &store) {
-    const QDateTime now = QDateTime::currentDateTime();
+    // Qt gives no temporary folder when the configured one does not exist; the
+    // store must then not land in whatever the current folder is.
+    if (!QDir::isAbsolutePath(QDir::tempPath()))
+        return false;
+    const QDateTime fixed = State().FixedTime;
+    const QDateTime now = fixed.isValid() ? fixed : QDateTime::currentDateTime();
     for (int attempt = 0; attempt < StoreNameAttempts; ++attempt) {
         if (store.Create(FingerprintStoreBaseName(now.addMSecs(attempt))))
             return true;
@@ -300,6 +306,10 @@ double DayNumber(const QDateTime &when) {
 QString FingerprintStoreBaseName(const QDateTime &when) {
     return Platform::WithTrailingDelimiter(QDir::tempPath()) + QStringLiteral("Dupliscan ") +
            IntToHex32(std::bit_cast<quint64>(DayNumber(when)));
+}
+
+void SetFingerprintStoreTime(const QDateTime &when) {
+    State().FixedTime = when;
 }
 
 QString CurrentFingerprintStore() {

@@ -33,5 +33,7 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
 QString FingerprintStoreBaseName(const QDateTime &when);
 // Days since 30 December 1899 with the time of day as fraction.
 double DayNumber(const QDateTime &when);
+// Tests name the store by this time instead of the clock (invalid: the clock).
+void SetFingerprintStoreTime(const QDateTime &when);
 // The base name of the store in use, or empty when there is none.
 QString CurrentFingerprintStore();
