@@ -41,6 +41,8 @@ echo "== dupliscan fingerprints, strict 95 %"
 sync
 measure "$build/fingerprint_bench" "$corpus" 95 > "$out/dupliscan.txt"
 "$py" "$here/evaluate.py" "$corpus/truth.tsv" "$out/dupliscan.txt"
+echo "== decoding alone (the same files, nothing else)"
+measure "$build/fingerprint_bench" "$corpus" 95 --decode-only
 
 echo "== dupeGuru picture mode, hardness 95, different dimensions matched"
 measure "$py" "$here/dupeguru_pictures.py" "$corpus" 95 > "$out/dupeguru.txt"
