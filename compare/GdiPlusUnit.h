@@ -1,5 +1,45 @@
 #pragma once
-// Image decoding through Qt's image readers.
+// Image decoding through Qt's image readers. A decoded picture is handed on as a
+// QImage in Format_RGB32: blue, green and red per pixel (the fourth byte is
+// always 0xFF), rows from the top. Every routine works without a window.
+
+#include <QImage>
+#include <QString>
+#include <QtGlobal>
+
+// Pictures with more pixels than this count as undecodable, so that one huge or
+// forged file cannot take the machine's memory. The size in the file's header
+// is checked before anything is decoded.
+inline constexpr qint64 MaxImagePixels = 100'000'000;
+// Files above this size are not read at all: it holds any picture within the
+// pixel limit stored uncompressed with 24 bits per pixel, with room to spare.
+inline constexpr qint64 MaxImageFileBytes = 320LL * 1024 * 1024;
+// What a decoder may allocate for one picture (MiB): the pixel limit at 4 bytes
+// per pixel. It catches formats whose header does not tell the size up front.
+inline constexpr int ImageAllocationLimitMB = 400;
+inline constexpr QImage::Format BitmapFormat = QImage::Format_RGB32;
+
+// True when BMP, GIF, JPEG, PNG and TIFF files can all be decoded. Without them
+// the image comparison is unavailable; the rest of the program is not affected.
+bool LoadGdiplusLibrary();
+// Makes the decoders ready (including the memory limit); false when unavailable.
+bool StartupGdiplus();
+
+// The decoded picture in BitmapFormat, or a null QImage when the file cannot be
+// read or decoded, is empty, or is larger than the limits above.
+QImage LoadImageAsBitmap(const QString &path);
+// Decodes into an existing picture, keeping the file's own pixel format (and its
+// transparency) for display. False where LoadImageAsBitmap gives null.
+bool LoadImageIntoGraphic(const QString &path, QImage &target);
 
 // Gives back the memory kept from decoding the largest image so far.
 void ReleaseImageCache();
+
+// "BMP", "GIF", "JPG", "JPE", "JPEG", "PNG", "TIF", "TIFF" in any case, with or
+// without one leading dot.
+bool IsImageExt(const QString &extension);
+// Applies IsImageExt to the path's extension (from the last dot of the name).
+bool IsImageFile(const QString &path);
+
+// Back to the state at program start, for tests.
+void ResetGdiplusState();

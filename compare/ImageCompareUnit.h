@@ -3,6 +3,8 @@
 // picture kept in a temporary store; two fingerprints give a percentage.
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QtGlobal>
 
@@ -14,3 +16,24 @@ QByteArray FingerprintData(qint32 record);
 int ImageSimilarity(const QByteArray &fingerprintA, qint32 recordB, bool strict);
 // Closes the store and deletes its files; every run starts with an empty store.
 void ResetImageDatabase();
+
+// The fingerprint is a 16-byte header (fingerprint width and height, picture
+// width and height, signed 32-bit little-endian) followed by one grey byte per
+// cell, row by row. It fits into FingerprintBox x FingerprintBox cells.
+inline constexpr int FingerprintBox = 200;
+inline constexpr int FingerprintHeaderSize = 16;
+// Empty when the picture is too narrow or too low to give at least one cell.
+QByteArray MakeFingerprint(QImage bitmap);
+// The percentage of two fingerprints; 0 when they cannot be compared (their
+// heights differ by more than about 5 %, or either is malformed).
+int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool strict);
+
+// Where the store of a run started at this local time keeps its files: the
+// temporary folder, "Dupliscan " and the time as a base-32 number.
+QString FingerprintStoreBaseName(const QDateTime &when);
+// Days since 30 December 1899 with the time of day as fraction.
+double DayNumber(const QDateTime &when);
+// Tests name the store by this time instead of the clock (invalid: the clock).
+void SetFingerprintStoreTime(const QDateTime &when);
+// The base name of the store in use, or empty when there is none.
+QString CurrentFingerprintStore();

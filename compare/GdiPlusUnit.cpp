@@ -1,0 +1,138 @@
+#include "compare/GdiPlusUnit.h"
+
+#include "compare/ImageUnit.h"
+#include "platform/Platform.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QList>
+
+namespace {
+
+struct GdiplusState {
+    bool Available = false;
+    bool Started = false;
+    // Every image file passes through this buffer. It keeps the memory of the
+    // largest file so far, so a run over many pictures allocates it only once.
+    QByteArray FileBytes;
+};
+
+GdiplusState &State() {
+    static GdiplusState state;
+    return state;
+}
+
+bool ReadWholeFile(const QString &path, QByteArray &bytes) {
+    Platform::ReadFile file;
+    if (!file.Open(path))
+        return false;
+    const qint64 size = file.Size();
+    if (size <= 0 || size > MaxImageFileBytes)
+        return false;
+    bytes.resize(size);
+    return file.ReadExactly(bytes.data(), size);
+}
+
+bool WithinPixelLimit(const QSize &size) {
+    return qint64(size.width()) * qint64(size.height()) <= MaxImagePixels;
+}
+
+// Decodes the file into picture in whatever format the decoder gives.
+bool DecodeFile(const QString &path, QImage &picture) {
+    if (!StartupGdiplus())
+        return false;
+    QByteArray &bytes = State().FileBytes;
+    if (!ReadWholeFile(path, bytes))
+        return false;
+    // The buffer is read through a raw view so that the kept memory is never
+    // copied or detached.
+    const QByteArray view = QByteArray::fromRawData(bytes.constData(), bytes.size());
+    QBuffer device;
+    device.setData(view);
+    if (!device.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&device);
+    reader.setAutoTransform(false);
+    const QSize announced = reader.size();
+    if (announced.isValid() && !WithinPixelLimit(announced))
+        return false;
+    QImage decoded;
+    if (!reader.read(&decoded) || decoded.isNull() || !WithinPixelLimit(decoded.size()))
+        return false;
+    picture = std::move(decoded);
+    return true;
+}
+
+} // namespace
+
+bool LoadGdiplusLibrary() {
+    GdiplusState &state = State();
+    if (state.Available)
+        return true;
+    const QList<QByteArray> formats = QImageReader::supportedImageFormats();
+    for (const char *needed : {"bmp", "gif", "jpeg", "png", "tiff"}) {
+        if (!formats.contains(QByteArray(needed)))
+            return false;
+    }
+    state.Available = true;
+    return true;
+}
+
+bool StartupGdiplus() {
+    GdiplusState &state = State();
+    if (state.Started)
+        return true;
+    if (!LoadGdiplusLibrary())
+        return false;
+    QImageReader::setAllocationLimit(ImageAllocationLimitMB);
+    state.Started = true;
+    return true;
+}
+
+QImage LoadImageAsBitmap(const QString &path) {
+    QImage picture;
+    if (!DecodeFile(path, picture))
+        return {};
+    // Pixels keep their colour channels whatever their transparency, so a
+    // picture and a copy saved without alpha give the same bitmap.
+    ToBitmapFormat(picture);
+    return picture;
+}
+
+bool LoadImageIntoGraphic(const QString &path, QImage &target) {
+    QImage picture;
+    if (!DecodeFile(path, picture))
+        return false;
+    target = std::move(picture);
+    return true;
+}
+
+void ReleaseImageCache() {
+    State().FileBytes = QByteArray();
+}
+
+bool IsImageExt(const QString &extension) {
+    QString upper = extension.startsWith(QLatin1Char('.')) ? extension.mid(1) : extension;
+    for (QChar &c : upper) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 'a' + 'A');
+    }
+    static const QStringList Extensions = {QStringLiteral("BMP"),  QStringLiteral("GIF"),
+                                           QStringLiteral("JPG"),  QStringLiteral("JPE"),
+                                           QStringLiteral("JPEG"), QStringLiteral("PNG"),
+                                           QStringLiteral("TIF"),  QStringLiteral("TIFF")};
+    return Extensions.contains(upper);
+}
+
+bool IsImageFile(const QString &path) {
+    const qsizetype name = path.lastIndexOf(Platform::PathDelimiter()) + 1;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < name)
+        return false;
+    return IsImageExt(path.mid(dot));
+}
+
+void ResetGdiplusState() {
+    State() = GdiplusState();
+}
