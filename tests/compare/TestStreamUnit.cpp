@@ -1,0 +1,291 @@
+#include "compare/StreamUnit.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+#include <vector>
+
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(TAreaArray)
+
+namespace {
+QByteArray RandomBytes(qint64 count, quint32 seed) {
+    QRandomGenerator generator(seed);
+    std::vector<quint32> words(std::size_t(count + 3) / 4);
+    generator.fillRange(words.data(), qsizetype(words.size()));
+    QByteArray bytes(count, Qt::Uninitialized);
+    std::memcpy(bytes.data(), words.data(), std::size_t(count));
+    return bytes;
+}
+
+QString AreasText(const TAreaArray &areas) {
+    QStringList parts;
+    for (const TArea &area : areas)
+        parts << QStringLiteral("%1+%2").arg(area.Start).arg(area.Length);
+    return parts.join(QLatin1Char(' '));
+}
+} // namespace
+
+class TestStreamUnit : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir Dir;
+
+    QString Write(const QString &name, const QByteArray &bytes) const {
+        const QString path = Dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // Opens a reader on each file and compares them by blocks.
+    int Blocks(const QByteArray &first, const QByteArray &second, UnreadableSide *side = nullptr) {
+        TFileBlockReader a, b;
+        if (!a.Open(Write("first", first)) || !b.Open(Write("second", second)))
+            qFatal("cannot open the pair");
+        UnreadableSide unreadable = NoneUnreadable;
+        const int percent = CompareBlocks(a, b, unreadable);
+        if (side)
+            *side = unreadable;
+        return percent;
+    }
+
+    int Inner(const QByteArray &first, const QByteArray &second, quint8 minimum) {
+        TFileBlockReader a, b;
+        if (!a.Open(Write("first.mp3", first)) || !b.Open(Write("second.mp3", second)))
+            qFatal("cannot open the pair");
+        UnreadableSide unreadable = NoneUnreadable;
+        const int percent = CompareInner(a, b, minimum, unreadable);
+        if (unreadable != NoneUnreadable)
+            qFatal("a readable pair was reported unreadable");
+        return percent;
+    }
+
+private slots:
+    void findBytes_data() {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("offset");
+        QTest::newRow("at the start") << QByteArray("abcd") << QByteArray("abcdxyz") << 0;
+        QTest::newRow("at the very end") << QByteArray("xyz1") << QByteArray("abcdxyz1") << 4;
+        QTest::newRow("first of two") << QByteArray("ab") << QByteArray("xxabyyab") << 2;
+        QTest::newRow("overlapping start") << QByteArray("aaab") << QByteArray("aaaaaab") << 3;
+        QTest::newRow("short pattern") << QByteArray("z") << QByteArray("abz") << 2;
+        QTest::newRow("not there") << QByteArray("abce") << QByteArray("abcdabcd") << -1;
+        QTest::newRow("equal lengths") << QByteArray("same") << QByteArray("same") << 0;
+        QTest::newRow("data shorter") << QByteArray("longer") << QByteArray("long") << -1;
+        QTest::newRow("zero bytes inside")
+            << QByteArray("\0\0\1", 3) << QByteArray("\0\0\0\0\1\0", 6) << 2;
+    }
+
+    void findBytes() {
+        QFETCH(QByteArray, pattern);
+        QFETCH(QByteArray, data);
+        QFETCH(int, offset);
+        QCOMPARE(FindBytes(pattern.constData(), qint32(pattern.size()), data.constData(),
+                           qint32(data.size())),
+                 offset);
+    }
+
+    void findBytesRefusesEmptyAndMissingInput() {
+        const char data[] = "abc";
+        QCOMPARE(FindBytes(nullptr, 1, data, 3), -1);
+        QCOMPARE(FindBytes(data, 1, nullptr, 3), -1);
+        QCOMPARE(FindBytes(data, 0, data, 3), -1);
+        QCOMPARE(FindBytes(data, 1, data, 0), -1);
+        QCOMPARE(FindBytes(data, -1, data, 3), -1);
+    }
+
+    void splitArea_data() {
+        QTest::addColumn<TAreaArray>("areas");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("block");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("in the middle") << TAreaArray{{0, 100}} << 0 << 10 << 20 << "0+10 30+70";
+        QTest::newRow("at the start") << TAreaArray{{0, 100}} << 0 << 0 << 20 << "20+80";
+        QTest::newRow("at the end leaves an empty area")
+            << TAreaArray{{0, 100}} << 0 << 80 << 20 << "0+80 100+0";
+        QTest::newRow("start of the first of two")
+            << TAreaArray{{0, 50}, {60, 40}} << 0 << 0 << 50 << "50+0 60+40";
+        QTest::newRow("inside the second")
+            << TAreaArray{{0, 50}, {60, 40}} << 1 << 5 << 10 << "0+50 60+5 75+25";
+    }
+
+    void splitArea() {
+        QFETCH(TAreaArray, areas);
+        QFETCH(int, index);
+        QFETCH(int, offset);
+        QFETCH(int, block);
+        QFETCH(QString, after);
+        SplitArea(areas, index, offset, block);
+        QCOMPARE(AreasText(areas), after);
+    }
+
+    void identicalFilesScoreByTheirTwentyBlocks_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("399 bytes cannot be judged") << 399 << -1;
+        QTest::newRow("400 bytes") << 400 << 100;
+        // Twenty blocks of 20 bytes cover 400 of 401 bytes.
+        QTest::newRow("401 bytes") << 401 << 99;
+        QTest::newRow("2000 bytes") << 2000 << 100;
+        QTest::newRow("2019 bytes") << 2019 << 99;
+    }
+
+    void identicalFilesScoreByTheirTwentyBlocks() {
+        QFETCH(int, size);
+        QFETCH(int, percent);
+        const QByteArray bytes = RandomBytes(size, 1);
+        QCOMPARE(Blocks(bytes, bytes), percent);
+    }
+
+    void fewHitsAmongTheFirstTenBlocksEndTheComparison() {
+        const QByteArray smaller = RandomBytes(2000, 2);
+        // Only block 3 of the first ten, but all of the last ten, occur.
+        QByteArray larger = RandomBytes(2000, 3);
+        larger.replace(300, 100, smaller.mid(300, 100));
+        larger.replace(1000, 1000, smaller.mid(1000));
+        QCOMPARE(Blocks(smaller, larger), -1);
+        // A second hit among the first ten lets all twenty count.
+        larger.replace(500, 100, smaller.mid(500, 100));
+        QCOMPARE(Blocks(smaller, larger), 12 * 100 * 100 / 2000);
+    }
+
+    void matchedBytesCountForOneBlockOnly() {
+        QByteArray smaller = RandomBytes(2000, 4);
+        smaller.replace(100, 100, smaller.left(100)); // block 1 repeats block 0
+        QByteArray larger = smaller;
+        larger.replace(100, 100, RandomBytes(100, 5));
+        // Block 1 would match where block 0 did, but those bytes are taken.
+        QCOMPARE(Blocks(smaller, larger), 95);
+    }
+
+    void blocksAreSoughtOnlyInTheSmallerSizeOfTheLargerFile() {
+        const QByteArray smaller = RandomBytes(2000, 6);
+        const QByteArray larger = RandomBytes(1000, 7) + smaller;
+        // Blocks 10..19 now lie beyond the first 2000 bytes of the larger file.
+        QCOMPARE(Blocks(smaller, larger), 10 * 100 * 100 / 3000);
+        QCOMPARE(Blocks(larger, smaller), 10 * 100 * 100 / 3000);
+    }
+
+    void unrelatedOrOverlargeFilesCannotBeJudged() {
+        QCOMPARE(Blocks(RandomBytes(5000, 8), RandomBytes(5000, 9)), -1);
+        QCOMPARE(Blocks(RandomBytes(399, 8), RandomBytes(5000, 9)), -1);
+    }
+
+    void bothFilesStayBuffered() {
+        const QByteArray bytes = RandomBytes(3000, 10);
+        TFileBlockReader a, b;
+        QVERIFY(a.Open(Write("first", bytes)));
+        QVERIFY(b.Open(Write("second", bytes.left(2500))));
+        UnreadableSide side = NoneUnreadable;
+        QCOMPARE(CompareBlocks(a, b, side), 20 * 125 * 100 / 3000);
+        QVERIFY(a.HoldsWholeFile());
+        QVERIFY(b.HoldsWholeFile());
+        QVERIFY(!a.HandleOpen);
+    }
+
+    // A file that shrinks between opening and reading cannot be read; the
+    // side that failed is named.
+    void aFileCutShortAfterOpeningIsReportedUnreadable_data() {
+        QTest::addColumn<bool>("cutFirst");
+        QTest::addColumn<bool>("firstIsLarger");
+        QTest::addColumn<int>("side");
+        QTest::newRow("larger first") << true << true << int(FirstUnreadable);
+        QTest::newRow("larger second") << false << false << int(SecondUnreadable);
+        QTest::newRow("smaller first") << true << false << int(FirstUnreadable);
+        QTest::newRow("smaller second") << false << true << int(SecondUnreadable);
+    }
+
+    void aFileCutShortAfterOpeningIsReportedUnreadable() {
+        QFETCH(bool, cutFirst);
+        QFETCH(bool, firstIsLarger);
+        QFETCH(int, side);
+        const QByteArray large = RandomBytes(1000, 11), small = large.left(800);
+        const QString first = Write("first", firstIsLarger ? large : small);
+        const QString second = Write("second", firstIsLarger ? small : large);
+        TFileBlockReader a, b;
+        QVERIFY(a.Open(first));
+        QVERIFY(b.Open(second));
+        QVERIFY(::truncate(QFile::encodeName(cutFirst ? first : second).constData(), 0) == 0);
+        UnreadableSide unreadable = NoneUnreadable;
+        QCOMPARE(CompareBlocks(a, b, unreadable), -1);
+        QCOMPARE(int(unreadable), side);
+    }
+
+    void theInnerPartOfARecordingIsFoundBehindOtherTags() {
+        const qint64 mib = 1048576;
+        const QByteArray smaller = RandomBytes(4 * mib, 12);
+        // 4.1 MiB: other tag blocks around the same inner part.
+        const qint64 largerSize = qint64(4.1 * mib);
+        const QByteArray inner = smaller.mid(51200, smaller.size() - 102400);
+        const QByteArray prefix = RandomBytes(70000, 13);
+        const QByteArray larger =
+            prefix + inner + RandomBytes(largerSize - prefix.size() - inner.size(), 14);
+        QCOMPARE(larger.size(), largerSize);
+        QCOMPARE(Inner(smaller, larger, 80), 95);
+        QCOMPARE(Inner(larger, smaller, 80), 95);
+        // Out of reach of the minimum: the percentage, without reading.
+        QCOMPARE(Inner(smaller, larger, 96), 95);
+
+        QByteArray changed = larger;
+        changed[prefix.size() + inner.size() / 2] =
+            char(~changed[prefix.size() + inner.size() / 2]);
+        QCOMPARE(Inner(smaller, changed, 80), 0);
+    }
+
+    void recordingSizesOutsideTheRangeCannotBeJudged_data() {
+        QTest::addColumn<qint64>("firstSize");
+        QTest::addColumn<qint64>("secondSize");
+        QTest::addColumn<int>("percent");
+        const qint64 kib = 1024, mib = 1048576;
+        QTest::newRow("900 KiB") << 900 * kib << 900 * kib << -1;
+        QTest::newRow("one below 1 MiB") << mib - 1 << mib << -1;
+        QTest::newRow("exactly 1 MiB") << mib << mib << 90;
+        QTest::newRow("exactly 15 MiB") << 15 * mib << 15 * mib << 99;
+        QTest::newRow("one above 15 MiB") << 15 * mib << 15 * mib + 1 << -1;
+    }
+
+    void recordingSizesOutsideTheRangeCannotBeJudged() {
+        QFETCH(qint64, firstSize);
+        QFETCH(qint64, secondSize);
+        QFETCH(int, percent);
+        const QByteArray bytes = RandomBytes(std::max(firstSize, secondSize), 15);
+        QCOMPARE(Inner(bytes.left(firstSize), bytes.left(secondSize), 60), percent);
+    }
+
+    void aRecordingCutShortIsReportedUnreadable() {
+        const QByteArray bytes = RandomBytes(2 * 1048576, 16);
+        const QString first = Write("first.mp3", bytes), second = Write("second.mp3", bytes);
+        TFileBlockReader a, b;
+        QVERIFY(a.Open(first));
+        QVERIFY(b.Open(second));
+        QVERIFY(::truncate(QFile::encodeName(second).constData(), 1000) == 0);
+        UnreadableSide unreadable = NoneUnreadable;
+        QCOMPARE(CompareInner(a, b, 80, unreadable), -1);
+        QCOMPARE(unreadable, SecondUnreadable);
+    }
+
+    void aReaderReusesItsMemoryForTheNextFile() {
+        TFileBlockReader reader;
+        QVERIFY(reader.Open(Write("big", RandomBytes(5000, 17))));
+        QCOMPARE(reader.ReadAll(), ReadResult::Ok);
+        const char *first = reader.Buffer;
+        const QByteArray small = RandomBytes(3000, 18);
+        QVERIFY(reader.Open(Write("small", small)));
+        QVERIFY(!reader.HasBuffer);
+        QVERIFY(!reader.Buffer);
+        QCOMPARE(reader.ReadAll(), ReadResult::Ok);
+        QCOMPARE(reader.Buffer, first);
+        QCOMPARE(QByteArray(reader.Buffer, reader.BufferLength), small);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStreamUnit)
+#include "TestStreamUnit.moc"
