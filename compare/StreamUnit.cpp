@@ -120,7 +120,15 @@ UnreadableSide SideOf(const TFileBlockReader &reader, const TFileBlockReader &a)
 }
 } // namespace
 
-int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unreadable) {
+namespace {
+int BlockPercent(qint64 found, qint64 block, qint64 largerSize) {
+    return int(std::trunc(double(found * block) / double(largerSize) * 100.0));
+}
+
+// CompareBlocks that may give up as soon as the result can no longer reach
+// minimum (0: never). It gives up only while the smaller file is held whole,
+// so no read that could fail is skipped and the unreadable side is the same.
+int MatchBlocks(TFileBlockReader &a, TFileBlockReader &b, int minimum, UnreadableSide &unreadable) {
     unreadable = NoneUnreadable;
     if (a.Size < SmallestBlockFile || b.Size < SmallestBlockFile ||
         a.Size > TFileBlockReader::MaxBufferedBytes || b.Size > TFileBlockReader::MaxBufferedBytes)
@@ -136,6 +144,7 @@ int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unre
     if (whole != ReadResult::Ok)
         return -1;
     smaller.ReadAll();
+    const bool mayGiveUp = smaller.HoldsWholeFile();
 
     // Blocks are only sought in as many bytes of the larger file as the smaller
     // one has, so a file cannot match another merely by being contained in it.
@@ -146,8 +155,15 @@ int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unre
     const char *haystack = larger.Buffer;
     int found = 0;
     for (int k = 0; k < BlockCount; ++k) {
+        // Two of the first ten blocks must occur, else the files are unrelated.
         if (k == EarlyExitBlock && found < 2)
             return -1;
+        if (mayGiveUp) {
+            if (k < EarlyExitBlock && found + EarlyExitBlock - k < 2)
+                return -1;
+            if (minimum > 0 && BlockPercent(found + BlockCount - k, block, larger.Size) < minimum)
+                return -1;
+        }
         const char *pattern = nullptr;
         if (smaller.ReadBlock(qint32(block), pattern, k * block) != ReadResult::Ok) {
             unreadable = SideOf(smaller, a);
@@ -164,7 +180,17 @@ int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unre
             }
         }
     }
-    return int(std::trunc(double(found * block) / double(larger.Size) * 100.0));
+    return BlockPercent(found, block, larger.Size);
+}
+} // namespace
+
+int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unreadable) {
+    return MatchBlocks(a, b, 0, unreadable);
+}
+
+int CompareBlocksReaching(TFileBlockReader &a, TFileBlockReader &b, quint8 minimumPercent,
+                          UnreadableSide &unreadable) {
+    return MatchBlocks(a, b, minimumPercent, unreadable);
 }
 
 int CompareInner(TFileBlockReader &a, TFileBlockReader &b, quint8 minimumPercent,

@@ -78,6 +78,11 @@ void SplitArea(TAreaArray &areas, int index, int offset, int blockLength);
 // How much of the smaller file occurs in the larger one, judged by twenty
 // blocks; -1 when the pair cannot be judged this way.
 int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unreadable);
+// CompareBlocks for a caller that only needs results of at least
+// minimumPercent: those are the same, any other result is some value below
+// minimumPercent, found without searching blocks that could not change that.
+int CompareBlocksReaching(TFileBlockReader &a, TFileBlockReader &b, quint8 minimumPercent,
+                          UnreadableSide &unreadable);
 // For two recordings: whether the smaller file without its first and last
 // 51200 bytes occurs as one piece in the larger file. The percentage when it
 // does, 0 when it does not, a percentage below minimumPercent when it cannot

@@ -141,7 +141,7 @@ int SimilarityPairs::ContentPercent(int i, int j) {
     if (Mp3[std::size_t(i)] && Mp3[std::size_t(j)])
         p = CompareInner(*A, *B, Options.ContentPercent, unreadable);
     if (p == 0 && unreadable == NoneUnreadable)
-        p = CompareBlocks(*A, *B, unreadable);
+        p = CompareBlocksReaching(*A, *B, Options.ContentPercent, unreadable);
     if (p < Options.ContentPercent) {
         if (unreadable == FirstUnreadable)
             a.QuickSum = UnreadableSum;

@@ -174,6 +174,42 @@ private slots:
         QCOMPARE(Blocks(larger, smaller), 10 * 100 * 100 / 3000);
     }
 
+    // Giving up early must never change a result that reaches the minimum, and
+    // must never turn a result below it into one that does.
+    void givingUpEarlyKeepsEveryResultThatCounts() {
+        QRandomGenerator generator(99);
+        int reached = 0, missed = 0;
+        for (int round = 0; round < 300; ++round) {
+            const qint64 size = 400 + generator.bounded(6000);
+            const QByteArray base = RandomBytes(size, generator.generate());
+            QByteArray other = base;
+            const int changes = generator.bounded(8);
+            for (int c = 0; c < changes; ++c)
+                other[generator.bounded(int(other.size()))] ^= 0x33;
+            if (generator.bounded(2))
+                other += RandomBytes(generator.bounded(int(size / 4) + 1), generator.generate());
+            if (generator.bounded(4) == 0)
+                other.prepend(RandomBytes(generator.bounded(200), generator.generate()));
+            const quint8 minimum = quint8(60 + generator.bounded(40));
+            TFileBlockReader a, b;
+            QVERIFY(a.Open(Write("first", base)));
+            QVERIFY(b.Open(Write("second", other)));
+            UnreadableSide side = NoneUnreadable, boundedSide = NoneUnreadable;
+            const int full = CompareBlocks(a, b, side);
+            const int bounded = CompareBlocksReaching(a, b, minimum, boundedSide);
+            QCOMPARE(boundedSide, side);
+            if (full >= minimum) {
+                QCOMPARE(bounded, full);
+                ++reached;
+            } else {
+                QVERIFY2(bounded < minimum, qPrintable(QString::number(round)));
+                ++missed;
+            }
+        }
+        QVERIFY(reached > 20);
+        QVERIFY(missed > 20);
+    }
+
     void unrelatedOrOverlargeFilesCannotBeJudged() {
         QCOMPARE(Blocks(RandomBytes(5000, 8), RandomBytes(5000, 9)), -1);
         QCOMPARE(Blocks(RandomBytes(399, 8), RandomBytes(5000, 9)), -1);
