@@ -1,6 +1,7 @@
 #include "compare/StreamUnit.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 bool TFileBlockReader::Open(const QString &name) {
@@ -94,6 +95,60 @@ qint32 FindBytes(const char *pattern, qint32 patternLength, const char *data, qi
     return found ? qint32(found - data) : -1;
 }
 
+namespace {
+// Shorter blocks are found fastest by the C library alone.
+constexpr qint32 ShortestSkippingPattern = 256;
+constexpr int GroupBytes = 4;
+
+quint32 GroupHash(const char *p, int bits) {
+    quint32 word;
+    std::memcpy(&word, p, GroupBytes);
+    return (word * 2654435761u) >> (32 - bits);
+}
+} // namespace
+
+void TBlockSearcher::Prepare(const char *pattern, qint32 length) {
+    Pattern = pattern;
+    Length = length;
+    if (!pattern || length < ShortestSkippingPattern)
+        return;
+    // For each group hash: how far the window may move when its last four
+    // bytes have that hash, so that no occurrence is passed over.
+    Shift.fill(length - GroupBytes + 1);
+    for (qint32 p = 0; p < length - GroupBytes; ++p)
+        Shift[GroupHash(pattern + p, HashBits)] = length - GroupBytes - p;
+    LastHash = GroupHash(pattern + length - GroupBytes, HashBits);
+}
+
+qint32 TBlockSearcher::Find(const char *data, qint32 length) const {
+    if (!Pattern || !data || Length <= 0 || length <= 0 || length < Length)
+        return -1;
+    qint64 position = 0;
+    if (Length >= ShortestSkippingPattern) {
+        const qint64 last = length - Length;
+        const qint64 stepLimit = length / 16 + 64;
+        qint64 steps = 0;
+        int verified = 0;
+        while (position <= last) {
+            const quint32 hash = GroupHash(data + position + Length - GroupBytes, HashBits);
+            if (hash == LastHash) {
+                if (std::memcmp(data + position, Pattern, std::size_t(Length)) == 0)
+                    return qint32(position);
+                if (++verified > 16)
+                    break;
+            }
+            position += Shift[hash];
+            if (++steps > stepLimit)
+                break;
+        }
+        if (position > last)
+            return -1;
+    }
+    // Every position before this one has been ruled out.
+    const char *found = Platform::FindMemory(data + position, length - position, Pattern, Length);
+    return found ? qint32(found - data) : -1;
+}
+
 void SplitArea(TAreaArray &areas, int index, int offset, int blockLength) {
     TArea &area = areas[std::size_t(index)];
     const TArea behind{area.Start + quint32(offset) + quint32(blockLength),
@@ -149,6 +204,7 @@ int MatchBlocks(TFileBlockReader &a, TFileBlockReader &b, int minimum, Unreadabl
     // Blocks are only sought in as many bytes of the larger file as the smaller
     // one has, so a file cannot match another merely by being contained in it.
     thread_local TAreaArray areas;
+    thread_local TBlockSearcher searcher;
     areas.clear();
     areas.reserve(BlockCount + 1);
     areas.push_back({0, quint32(smaller.Size)});
@@ -169,10 +225,10 @@ int MatchBlocks(TFileBlockReader &a, TFileBlockReader &b, int minimum, Unreadabl
             unreadable = SideOf(smaller, a);
             return -1;
         }
+        searcher.Prepare(pattern, qint32(block));
         for (std::size_t index = 0; index < areas.size(); ++index) {
             const TArea area = areas[index];
-            const qint32 offset =
-                FindBytes(pattern, qint32(block), haystack + area.Start, qint32(area.Length));
+            const qint32 offset = searcher.Find(haystack + area.Start, qint32(area.Length));
             if (offset >= 0) {
                 ++found;
                 SplitArea(areas, int(index), offset, int(block));

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <QString>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -73,6 +74,24 @@ enum UnreadableSide : quint8 {
 
 // Offset of the first occurrence of pattern in data, or -1.
 qint32 FindBytes(const char *pattern, qint32 patternLength, const char *data, qint32 dataLength);
+// Finds one block in many stretches of data, with the result of FindBytes.
+// Prepared once per block, it skips ahead by groups of four bytes, which on
+// everyday data passes over most bytes unread; on runs of repeated bytes,
+// where skipping does not pay, it hands over to the linear searcher.
+class TBlockSearcher {
+public:
+    // The pattern must stay valid while Find is used.
+    void Prepare(const char *pattern, qint32 length);
+    qint32 Find(const char *data, qint32 length) const;
+
+private:
+    static constexpr int HashBits = 12;
+    const char *Pattern = nullptr;
+    qint32 Length = 0;
+    quint32 LastHash = 0;
+    std::array<qint32, 1 << HashBits> Shift{};
+};
+
 // Cuts the found block out of area index, keeping the parts before and behind it.
 void SplitArea(TAreaArray &areas, int index, int offset, int blockLength);
 // How much of the smaller file occurs in the larger one, judged by twenty

@@ -101,6 +101,58 @@ private slots:
         QCOMPARE(FindBytes(data, -1, data, 3), -1);
     }
 
+    // The skipping searcher must find exactly the first occurrence, on random
+    // data as well as on the repeated bytes where skipping fails.
+    void theBlockSearcherFindsTheFirstOccurrence_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("pattern");
+        const QByteArray random = RandomBytes(20000, 20);
+        QTest::newRow("random, inside") << random << random.mid(7001, 300);
+        QTest::newRow("random, at the start") << random << random.left(1000);
+        QTest::newRow("random, at the end") << random << random.right(999);
+        QTest::newRow("random, absent") << random << RandomBytes(500, 21);
+        QByteArray twice = random;
+        twice.replace(12000, 400, random.mid(3000, 400));
+        QTest::newRow("random, twice") << twice << random.mid(3000, 400);
+        QByteArray zeros(50000, '\0');
+        QByteArray zerosThenOne(2000, '\0');
+        zerosThenOne[1999] = 1;
+        QTest::newRow("zeros, absent") << zeros << zerosThenOne;
+        zeros[41000] = 1;
+        QTest::newRow("zeros, late") << zeros << zerosThenOne;
+        QByteArray period = QByteArray("abcdefg").repeated(5000);
+        QTest::newRow("periodic") << period << period.mid(3, 700);
+        period[30000] = 'x';
+        QTest::newRow("periodic, broken") << period << period.mid(29500, 700);
+        QTest::newRow("short pattern") << random << random.mid(1234, 40);
+    }
+
+    void theBlockSearcherFindsTheFirstOccurrence() {
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, pattern);
+        TBlockSearcher searcher;
+        searcher.Prepare(pattern.constData(), qint32(pattern.size()));
+        const qint32 expected = qint32(data.indexOf(pattern));
+        QCOMPARE(searcher.Find(data.constData(), qint32(data.size())), expected);
+        QCOMPARE(FindBytes(pattern.constData(), qint32(pattern.size()), data.constData(),
+                           qint32(data.size())),
+                 expected);
+        // Searching from a later start, as the areas do.
+        const qint32 from = expected > 0 ? expected : qint32(data.size() / 2);
+        QCOMPARE(searcher.Find(data.constData() + from, qint32(data.size() - from)),
+                 qint32(data.mid(from).indexOf(pattern)));
+    }
+
+    void theBlockSearcherFindsABlockAtEveryOffset() {
+        const QByteArray pattern = RandomBytes(300, 22), noise = RandomBytes(2000, 23);
+        TBlockSearcher searcher;
+        searcher.Prepare(pattern.constData(), qint32(pattern.size()));
+        for (qint32 offset = 0; offset < 1500; ++offset) {
+            const QByteArray data = noise.left(offset) + pattern + noise.mid(offset, 50);
+            QCOMPARE(searcher.Find(data.constData(), qint32(data.size())), offset);
+        }
+    }
+
     void splitArea_data() {
         QTest::addColumn<TAreaArray>("areas");
         QTest::addColumn<int>("index");
