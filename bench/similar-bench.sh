@@ -9,8 +9,9 @@
 # fixed seed and reused: files of 1 byte to 256 KiB with log-uniform sizes,
 # 20 % exact copies, 5 % copies that differ in their last byte, 5 % copies
 # with a few changed blocks of 512 bytes and 3 % copies grown or cut by up to
-# a tenth, spread over 40 folders. Prints the median wall time and the median
-# peak resident memory of the runs.
+# a tenth, spread over 40 folders. Prints the median wall time, CPU time
+# (user + system) and peak resident memory of the runs; on a shared machine the
+# CPU time is the steadier figure.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(dirname "$here")"
@@ -88,16 +89,22 @@ EOF
 cat "$corpus/manifest.txt"
 
 find "$corpus/files" -type f -print0 | xargs -0 cat > /dev/null
+load="$(cut -d' ' -f1-3 /proc/loadavg)"
 times=()
 memory=()
+cpu=()
 for run in $(seq 1 "$runs"); do
-  /usr/bin/time -f '%e %M' -o "$corpus/time.txt" \
+  /usr/bin/time -f '%e %M %U %S' -o "$corpus/time.txt" \
     "$cli" --quiet --percent 80 "$corpus/files" > "$corpus/out.txt"
-  read -r seconds kilobytes < "$corpus/time.txt"
+  read -r seconds kilobytes user system < "$corpus/time.txt"
+  used=$(echo "$user $system" | awk '{printf "%.2f", $1 + $2}')
   times+=("$seconds")
   memory+=("$kilobytes")
-  echo "run $run: ${seconds} s, ${kilobytes} KB peak RSS, $(grep -c '%' "$corpus/out.txt") files matched"
+  cpu+=("$used")
+  echo "run $run: ${seconds} s wall, ${used} s CPU, ${kilobytes} KB peak RSS," \
+    "$(grep -c '%' "$corpus/out.txt") files matched"
 done
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 echo "command: dupliscan-cli --quiet --percent 80 bench/corpus-similar/files"
-echo "median of $runs runs: $(median "${times[@]}") s wall, $(median "${memory[@]}") KB peak RSS"
+echo "median of $runs runs: $(median "${times[@]}") s wall, $(median "${cpu[@]}") s CPU," \
+  "$(median "${memory[@]}") KB peak RSS (load before: $load)"
