@@ -242,21 +242,34 @@ private slots:
         QCOMPARE(Search(80), QStringLiteral("a.bin> b.bin:87"));
     }
 
-    void recordingsOutsideTheInnerRangeAreNotComparedByBlocks() {
-        const QByteArray small = RandomBytes(900 * 1024, 11);
-        Write("a.mp3", small);
-        Write("b.mp3", small);
-        QCOMPARE(Search(80), QString());
-        QFile::rename(Dir.filePath("b.mp3"), Dir.filePath("b.bin"));
-        QCOMPARE(Search(80), QStringLiteral("a.mp3> b.bin:100"));
+    // Two recordings that share their first bytes: inside 1 MiB..15 MiB the
+    // inner part decides; outside it no comparison follows at all.
+    void recordingsAreJudgedOnlyInsideTheirSizeRange_data() {
+        QTest::addColumn<qint64>("firstSize");
+        QTest::addColumn<qint64>("secondSize");
+        QTest::addColumn<QString>("blocks");
+        const qint64 kib = 1024, mib = 1048576;
+        QTest::newRow("900 KiB") << 900 * kib << 900 * kib << QString();
+        QTest::newRow("exactly 1 MiB") << mib << mib << "a.mp3> b.mp3:90";
+        QTest::newRow("exactly 15 MiB") << 15 * mib << 15 * mib << "a.mp3> b.mp3:99";
+        QTest::newRow("15 MiB and one byte") << 15 * mib << 15 * mib + 1 << QString();
     }
 
-    void recordingsOfExactlyOneMegabyte() {
-        const QByteArray bytes = RandomBytes(1048576, 12);
-        Write("a.mp3", bytes);
-        Write("b.mp3", bytes);
-        // The inner part is found: 946176 of 1048576 bytes.
-        QCOMPARE(Search(80), QStringLiteral("a.mp3> b.mp3:90"));
+    void recordingsAreJudgedOnlyInsideTheirSizeRange() {
+        QFETCH(qint64, firstSize);
+        QFETCH(qint64, secondSize);
+        QFETCH(QString, blocks);
+        const QByteArray bytes = RandomBytes(std::max(firstSize, secondSize), 11);
+        Write("a.mp3", bytes.left(firstSize));
+        Write("b.mp3", bytes.left(secondSize));
+        QCOMPARE(Search(80), blocks);
+    }
+
+    void otherFilesOfRecordingSizeAreComparedByBlocks() {
+        const QByteArray small = RandomBytes(900 * 1024, 11);
+        Write("a.mp3", small);
+        Write("b.bin", small);
+        QCOMPARE(Search(80), QStringLiteral("a.mp3> b.bin:100"));
     }
 
     void aRecordingWhoseInnerPartDiffersIsComparedByBlocks() {
