@@ -45,8 +45,6 @@ struct TableState {
     QList<int> Percents;
     QList<quint32> Sums;
     QStringList Lines;
-
-    bool operator==(const TableState &) const = default;
 };
 } // namespace
 
@@ -235,6 +233,8 @@ private slots:
         Write("a.mp3", smaller);
         Write("b.mp3", larger);
         QCOMPARE(Search(80), QStringLiteral("a.mp3> b.mp3:95"));
+        // 95 cannot reach 96, and no block comparison follows.
+        QCOMPARE(Search(96), QString());
         // The same files under other names are compared block by block.
         QFile::rename(Dir.filePath("a.mp3"), Dir.filePath("a.bin"));
         QFile::rename(Dir.filePath("b.mp3"), Dir.filePath("b.bin"));
@@ -401,7 +401,6 @@ private slots:
         QCOMPARE(ordered.Percents, plain.Percents);
         QCOMPARE(ordered.Sums, plain.Sums);
         QCOMPARE(ordered.Lines, plain.Lines);
-        QVERIFY(ordered == plain);
     }
 
     void theCommandLineShowsEachFilesMatch() {
