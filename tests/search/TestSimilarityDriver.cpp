@@ -316,6 +316,28 @@ private slots:
         QCOMPARE(Blocks(), blocks);
     }
 
+    void aStopDuringTheComparisonKeepsTheBlocksFoundSoFar() {
+        const QByteArray bytes = RandomBytes(2000, 18);
+        for (const char *name : {"a.bin", "b.bin", "c.bin", "d.bin", "e.bin"})
+            Write(QString::fromLatin1(name), bytes);
+        struct StoppingHost : RecordingHost {
+            void AddStatusLine(const QString &text) override {
+                RecordingHost::AddStatusLine(text);
+                if (text == ComparePrefix() + QStringLiteral("d.bin"))
+                    Context().RunState = StopRequested;
+            }
+        } host;
+        SetHost(&host);
+        SearchOptions options;
+        options.ContentPercent = 80;
+        options.MaxDuplicates = 0;
+        Scan(options);
+        quint8 outcome = 0;
+        QCOMPARE(RunCompare(outcome, true), 2);
+        QCOMPARE(outcome, quint8(Stopped));
+        QCOMPARE(Blocks(), QStringLiteral("a.bin> b.bin:100 c.bin:100"));
+    }
+
     void imageModeComparesPairsOfAnySize() {
         const QByteArray tiny = RandomBytes(150, 15);
         Write("a.png", tiny);
