@@ -75,6 +75,10 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
             if (!number(60, 100, n))
                 return std::nullopt;
             a.Options.ContentPercent = quint8(n);
+        } else if (name == QLatin1String("--no-incl100")) {
+            a.IncludeHundred = false;
+        } else if (name == QLatin1String("--images")) {
+            a.Images = true;
         } else if (name == QLatin1String("--names")) {
             a.Options.CompareNames = true;
         } else if (name == QLatin1String("--name-percent")) {
@@ -179,6 +183,7 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
     }
     if (!a.Options.CompareContents)
         a.Options.ContentPercent = 100;
+    a.Options.ImageMode = a.Images && a.Options.CompareContents;
     a.Folder1 = folders.value(0, QStringLiteral("."));
     a.Folder2 = folders.value(1);
     return a;
@@ -187,13 +192,18 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
 QString UsageText() {
     return QStringLiteral(
         "Usage: dupliscan-cli [options] [FOLDER [FOLDER2]]\n"
-        "Finds duplicate files in FOLDER (the current folder by default) and prints\n"
-        "them in blocks: the first path of a block is its head, the others match it.\n"
+        "Finds duplicate or similar files in FOLDER (the current folder by default)\n"
+        "and prints them in blocks: the first path of a block is its head, the others\n"
+        "match it.\n"
         "Nothing is ever changed or deleted.\n"
         "\n"
         "What to compare:\n"
         "  --no-contents           do not compare contents (use with --names)\n"
-        "  --percent N             content match in percent, 60..100 (default 100)\n"
+        "  --percent N             content match in percent, 60..100 (default 100);\n"
+        "                          below 100 finds similar files by twenty blocks\n"
+        "  --no-incl100            with --percent below 100: leave out identical copies\n"
+        "  --images                compare pictures (jpg jpeg jpe gif bmp tif tiff png\n"
+        "                          unless --include is given); needs --percent 99 or less\n"
         "  --names                 compare file names\n"
         "  --name-percent N        name similarity in percent, 60..100 (default 80)\n"
         "  --different-exts        names may have different extensions\n"
@@ -219,6 +229,8 @@ QString UsageText() {
         "                               and nested folders\n"
         "  --help, --version\n"
         "\n"
+        "Below 100 % each text line starts with the file's match in percent and a tab;\n"
+        "a block's head, which the others matched, shows \">\" instead.\n"
         "In text output a backslash in a name is written \\\\, a newline \\n, a tab \\t,\n"
         "other control characters and bytes that are not UTF-8 as \\xHH.\n"
         "Exit status: 0 search completed, 1 search could not run, 2 bad usage,\n"

@@ -14,6 +14,8 @@ struct CliArguments {
     QString Folder2;
     bool IncludeSubfolders = true;
     SearchOptions Options;
+    bool Images = false;        // compare pictures by what they show
+    bool IncludeHundred = true; // similar runs also show identical copies
     QString Include;
     QString Exclude;
     QString Never = QStringLiteral("exe dll com drv vxd 386 ocx sys inf ini lnk");

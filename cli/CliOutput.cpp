@@ -98,6 +98,9 @@ QByteArray EscapedPathLine(const QString &path) {
 
 bool WriteText(QIODevice &device) {
     const FileList &list = MatchList();
+    // Like the result list, a similarity run shows each file's match and ">"
+    // for the head the others matched.
+    const bool similar = Context().LastRunOptions.ContentPercent < 100;
     QByteArray text;
     for (int i = 0; i < int(list.size()); ++i) {
         const FileRecord *r = list[std::size_t(i)].Record.get();
@@ -105,6 +108,8 @@ bool WriteText(QIODevice &device) {
             continue;
         if (r->IsBlockHead && i > 0)
             text += '\n';
+        if (similar)
+            text += (r->IsBlockHead ? QByteArray(">") : QByteArray::number(r->Percent) + '%') + '\t';
         text += EscapedPathLine(RowPath(i));
         if (text.size() >= 65536) {
             if (device.write(text) != text.size())

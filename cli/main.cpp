@@ -115,9 +115,12 @@ int main(int argc, char **argv) {
     o = a.Options;
     if (!o.CompareContents && !o.CompareNames)
         return Fail(BadUsage, Phrase(40));
-    if (o.ContentPercent < 100)
-        return Fail(BadUsage,
-                    QStringLiteral("--percent below 100 (similar contents) is not available yet"));
+    if (o.ImageMode && o.ContentPercent > 99)
+        return Fail(BadUsage, Phrase(39));
+    if (o.ImageMode) {
+        Filter().ImageMode = true;
+        SetImagePreset();
+    }
     if (!o.CertainFile.isEmpty()) {
         const int refused = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
         if (refused != 0)
@@ -148,7 +151,7 @@ int main(int argc, char **argv) {
     PlaceCertainFile();
     FinishScan();
     quint8 outcome = Completed;
-    const int matches = CompareScannedFiles(outcome);
+    const int matches = CompareScannedFiles(outcome, a.IncludeHundred);
     EndRun(outcome);
     host.ClearProgress();
 

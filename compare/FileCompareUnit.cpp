@@ -4,6 +4,7 @@
 #include "search/SearchContext.h"
 #include "search/SearchHost.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -114,4 +115,11 @@ bool FilesEqual(const QString &first, const QString &second) {
         remaining -= chunk;
     }
     return remaining == 0;
+}
+
+int SizeRatio(qint32 size1, qint32 size2) {
+    if (size1 < 200 || size2 < 200)
+        return 0;
+    const double smaller = std::min(size1, size2), larger = std::max(size1, size2);
+    return int(std::trunc(smaller / larger * 100.0));
 }

@@ -22,6 +22,10 @@ quint32 ComputeQuickSum(const QString &path);
 quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
 bool FilesEqual(const QString &first, const QString &second);
 
+// The smaller size as a percentage of the larger, 0 when either is below 200
+// bytes. No block comparison can score more, so it bounds a pair from above.
+int SizeRatio(qint32 size1, qint32 size2);
+
 // Counts the bytes FilesEqual reads per chunk, so tests can see the first short read.
 struct ReadTrace {
     virtual ~ReadTrace() = default;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -362,6 +363,12 @@ QString CanonicalPath(const QString &path) {
 
 void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+const char *FindMemory(const char *data, qint64 dataLength, const char *pattern,
+                       qint64 patternLength) {
+    return static_cast<const char *>(
+        memmem(data, std::size_t(dataLength), pattern, std::size_t(patternLength)));
 }
 
 } // namespace Platform

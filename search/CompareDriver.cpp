@@ -1,10 +1,12 @@
 #include "search/CompareDriver.h"
 
 #include "compare/FileCompareUnit.h"
+#include "compare/ImageCompareUnit.h"
 #include "platform/Platform.h"
 #include "search/ExactDriver.h"
 #include "search/MainPhrases.h"
 #include "search/SearchHost.h"
+#include "search/SimilarityDriver.h"
 
 namespace {
 FileList TheMatchList;
@@ -181,10 +183,10 @@ int RunPairwiseLoop(const SearchOptions &options, PairDriver &driver, quint8 &ou
 }
 
 int RunCompare(quint8 &outcome, bool includeHundred) {
-    Q_UNUSED(includeHundred);
     outcome = Completed;
     int matches = 0;
     ClearMatchList();
+    ResetImageDatabase();
     FileList &table = FileTable();
     if (table.empty())
         return 0;
@@ -197,7 +199,9 @@ int RunCompare(quint8 &outcome, bool includeHundred) {
     const int count = int(table.size());
     SetProgress(0, count - 2 >= 1 ? count - 2 : 1);
     ProcessMessages();
-    if (options.ContentPercent == 100)
+    if (options.ContentPercent < 100)
+        matches = SimilarityDriver(options, includeHundred, outcome);
+    else
         matches = ExactDriver(options, outcome);
     FreeCompareBuffers();
     SetProgress(ProgressMaximum, ProgressMaximum);

@@ -1,0 +1,221 @@
+#include "search/SimilarityDriver.h"
+
+#include "compare/GdiPlusUnit.h"
+#include "compare/ImageCompareUnit.h"
+#include "search/SearchHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+// Percentages of 90 and more ask the picture comparison for a strict judgement.
+constexpr int StrictImagePercent = 90;
+const QString MatchIndent = QStringLiteral("            ");
+} // namespace
+
+bool IsMp3(const QString &text) {
+    const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && QStringView(text).mid(dot).compare(u".mp3", Qt::CaseInsensitive) == 0;
+}
+
+SimilarityPairs::SimilarityPairs(const SearchOptions &options, bool include100, bool walkEveryPair)
+    : Options(options), Include100(include100), Table(FileTable()),
+      SizeOrdered(!walkEveryPair && !options.ImageMode && options.ContentPercent > 0) {
+    const int n = int(Table.size());
+    if (Options.CompareNames) {
+        Names.reserve(std::size_t(n));
+        for (const FileEntry &entry : Table)
+            Names.push_back(SplitName(entry.Text, Options.NameCompareMaxLength));
+        if (Options.NamePercent < 100)
+            Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
+    }
+    Mp3.reserve(std::size_t(n));
+    for (const FileEntry &entry : Table)
+        Mp3.push_back(IsMp3(entry.Text));
+    if (SizeOrdered)
+        BuildSizeOrder();
+    HeadPath.reserve(256);
+    PartnerPath.reserve(256);
+    StatusText.reserve(256);
+}
+
+SimilarityPairs::~SimilarityPairs() = default;
+
+void SimilarityPairs::BuildSizeOrder() {
+    const int n = int(Table.size());
+    BySize.resize(std::size_t(n));
+    for (int k = 0; k < n; ++k)
+        BySize[std::size_t(k)] = k;
+    std::stable_sort(BySize.begin(), BySize.end(), [&](int x, int y) {
+        return Table[std::size_t(x)].Record->Size < Table[std::size_t(y)].Record->Size;
+    });
+    SortedSizes.resize(std::size_t(n));
+    for (int k = 0; k < n; ++k)
+        SortedSizes[std::size_t(k)] = Table[std::size_t(BySize[std::size_t(k)])].Record->Size;
+    Candidates.reserve(std::size_t(n));
+}
+
+void SimilarityPairs::PrepareHead(int i) {
+    const FileEntry &head = Table[std::size_t(i)];
+    HeadFingerprint.clear();
+    HeadPath.truncate(0);
+    HeadPath += Context().CommonBaseFolder;
+    HeadPath += head.Text;
+    if (B->Opened && B->FileName == HeadPath)
+        std::swap(A, B);
+}
+
+int SimilarityPairs::FirstCandidate(int i) {
+    if (!SizeOrdered)
+        return i + 1;
+    Candidates.clear();
+    Cursor = 0;
+    const qint32 size = Table[std::size_t(i)].Record->Size;
+    const int least = Options.ContentPercent;
+    if (SizeRatio(size, size) < least)
+        return -1;
+    // SizeRatio falls off monotonically on both sides of the head's own size,
+    // so the sizes that pass form one run of the sorted sizes; it is found
+    // with the very test the pairs would get.
+    const auto lower = std::partition_point(SortedSizes.begin(), SortedSizes.end(), [&](qint32 s) {
+        return s < size && SizeRatio(size, s) < least;
+    });
+    const auto upper = std::partition_point(lower, SortedSizes.end(), [&](qint32 s) {
+        return s <= size || SizeRatio(size, s) >= least;
+    });
+    const std::size_t from = std::size_t(lower - SortedSizes.begin());
+    const std::size_t to = std::size_t(upper - SortedSizes.begin());
+    for (std::size_t k = from; k < to; ++k) {
+        const int j = BySize[k];
+        // A file already in a block stays there for the rest of the run.
+        if (j > i && Table[std::size_t(j)].Record->Group < 0)
+            Candidates.push_back(j);
+    }
+    std::sort(Candidates.begin(), Candidates.end());
+    return Candidates.empty() ? -1 : Candidates.front();
+}
+
+int SimilarityPairs::NextCandidate(int /*i*/, int j) {
+    if (!SizeOrdered)
+        return j + 1;
+    ++Cursor;
+    return Cursor < Candidates.size() ? Candidates[Cursor] : -1;
+}
+
+bool SimilarityPairs::NamesMatch(int i, int j) const {
+    if (Options.NamePercent < 100 && !Similar.MayMatch(i, j))
+        return false;
+    return NamePartsSimilar(Names[std::size_t(i)], Names[std::size_t(j)], Options.NamePercent,
+                            Options.DifferentExts);
+}
+
+int SimilarityPairs::ImagePercent(int i, int j) {
+    FileRecord &a = *Table[std::size_t(i)].Record;
+    FileRecord &b = *Table[std::size_t(j)].Record;
+    if (a.ImageId == 0)
+        a.ImageId = ImageFingerprint(HeadPath);
+    if (HeadFingerprint.isEmpty() && a.ImageId > 0)
+        HeadFingerprint = FingerprintData(a.ImageId);
+    if (b.ImageId == 0)
+        b.ImageId = ImageFingerprint(PartnerPath);
+    return ImageSimilarity(HeadFingerprint, b.ImageId,
+                           Options.ContentPercent >= StrictImagePercent);
+}
+
+// The block comparison; a file found unreadable is marked so that it takes no
+// further part in the run.
+int SimilarityPairs::ContentPercent(int i, int j) {
+    FileRecord &a = *Table[std::size_t(i)].Record;
+    FileRecord &b = *Table[std::size_t(j)].Record;
+    if (!A->Open(HeadPath)) {
+        a.QuickSum = UnreadableSum;
+        return -1;
+    }
+    if (!B->Open(PartnerPath)) {
+        b.QuickSum = UnreadableSum;
+        return -1;
+    }
+    UnreadableSide unreadable = NoneUnreadable;
+    int p = 0;
+    if (Mp3[std::size_t(i)] && Mp3[std::size_t(j)])
+        p = CompareInner(*A, *B, Options.ContentPercent, unreadable);
+    if (p == 0 && unreadable == NoneUnreadable)
+        p = CompareBlocksReaching(*A, *B, Options.ContentPercent, unreadable);
+    if (p < Options.ContentPercent) {
+        if (unreadable == FirstUnreadable)
+            a.QuickSum = UnreadableSum;
+        else if (unreadable == SecondUnreadable)
+            b.QuickSum = UnreadableSum;
+    }
+    return p;
+}
+
+// Both files usually sit whole in the readers after the block comparison, so
+// they are compared there instead of being read once more.
+bool SimilarityPairs::SameContents() {
+    if (A->HoldsWholeFile() && B->HoldsWholeFile() && A->FileName == HeadPath &&
+        B->FileName == PartnerPath)
+        return A->Size == B->Size && std::memcmp(A->Buffer, B->Buffer, std::size_t(A->Size)) == 0;
+    return FilesEqual(HeadPath, PartnerPath);
+}
+
+PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
+    FileRecord &a = *Table[std::size_t(i)].Record;
+    FileRecord &b = *Table[std::size_t(j)].Record;
+    if (Options.CompareNames) {
+        if (Options.IdenticalSize && a.Size != b.Size)
+            return Verdict::Skip;
+        if (!NamesMatch(i, j))
+            return Verdict::Skip;
+    }
+    // The size-ordered walk only offers partners that pass this test.
+    if (!Options.ImageMode && !SizeOrdered && SizeRatio(a.Size, b.Size) < Options.ContentPercent)
+        return Verdict::Skip;
+    if (a.QuickSum == UnreadableSum)
+        return Verdict::EndHead;
+    if (b.QuickSum == UnreadableSum)
+        return Verdict::Skip;
+
+    const QString &partnerText = Table[std::size_t(j)].Text;
+    StatusText.truncate(0);
+    StatusText += ComparePrefix();
+    StatusText += partnerText;
+    ShowStatus(StatusText);
+    ProcessMessages();
+    if (StopOrTerminate())
+        return Verdict::EndHead;
+    PartnerPath.truncate(0);
+    PartnerPath += Context().CommonBaseFolder;
+    PartnerPath += partnerText;
+
+    int p = 0;
+    if (Options.ImageMode) {
+        p = ImagePercent(i, j);
+        if (p > 0 && p < Options.ContentPercent)
+            return Verdict::Skip;
+    }
+    if (p == 0) {
+        p = ContentPercent(i, j);
+        if (p < Options.ContentPercent)
+            return Verdict::Skip;
+    }
+    if (p == 100 && a.Size == b.Size && !Include100 && SameContents())
+        return Verdict::Skip;
+
+    percent = quint8(p);
+    ShowStatus(QString::number(p) + QStringLiteral("% ") + GetPhrase(FileSearchPhrases(), 31) +
+               QStringLiteral(": ") + HeadPath);
+    ShowStatus(MatchIndent + PartnerPath);
+    return Verdict::Match;
+}
+
+int SimilarityDriver(const SearchOptions &options, bool include100, quint8 &outcome) {
+    int matches = 0;
+    {
+        SimilarityPairs driver(options, include100);
+        matches = RunPairwiseLoop(options, driver, outcome);
+    }
+    ReleaseImageCache();
+    return matches;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The driver for contents that need to agree only to a percentage below 100,
+// and for pictures compared by what they show.
+
+#include "compare/FileCompareUnit.h"
+#include "compare/StreamUnit.h"
+#include "search/CompareDriver.h"
+#include "search/NameFilter.h"
+
+#include <QByteArray>
+#include <vector>
+
+// The text's extension, from its last dot, is ".mp3" in any case.
+bool IsMp3(const QString &text);
+
+int SimilarityDriver(const SearchOptions &options, bool include100, quint8 &outcome);
+
+// The pair tests of the similarity driver. Outside image mode only the later
+// files whose size can reach the percentage are visited, in table order, so
+// the result is the one of the walk over every later file.
+class SimilarityPairs : public PairDriver {
+public:
+    // walkEveryPair visits every later file as the plain pairwise loop does.
+    SimilarityPairs(const SearchOptions &options, bool include100, bool walkEveryPair = false);
+    ~SimilarityPairs() override;
+
+    int PhraseId() const override { return 30; }
+    void PrepareHead(int i) override;
+    int FirstCandidate(int i) override;
+    int NextCandidate(int i, int j) override;
+    Verdict TestPair(int i, int j, quint8 &percent) override;
+
+private:
+    void BuildSizeOrder();
+    bool NamesMatch(int i, int j) const;
+    int ImagePercent(int i, int j);
+    int ContentPercent(int i, int j);
+    bool SameContents();
+
+    const SearchOptions &Options;
+    const bool Include100;
+    FileList &Table;
+    const bool SizeOrdered;
+
+    std::vector<NameParts> Names;
+    NameFilter Similar;
+    std::vector<bool> Mp3;
+
+    // Table positions ordered by size, and the candidates of the current head.
+    std::vector<int> BySize;
+    std::vector<qint32> SortedSizes;
+    std::vector<int> Candidates;
+    std::size_t Cursor = 0;
+
+    // Reader A holds the head, reader B its partner. They trade places when
+    // the next head is the file B still holds, so it is not read twice.
+    TFileBlockReader Readers[2];
+    TFileBlockReader *A = &Readers[0];
+    TFileBlockReader *B = &Readers[1];
+
+    QByteArray HeadFingerprint;
+    QString HeadPath;
+    QString PartnerPath;
+    QString StatusText;
+};
