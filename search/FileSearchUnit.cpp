@@ -93,9 +93,13 @@ void EnumerateFolder(const QString &folder, QStringList &subfolders) {
 }
 } // namespace
 
-FileList &FileTable() { return TheTable; }
+FileList &FileTable() {
+    return TheTable;
+}
 
-QString FullPathOf(const FileEntry &entry) { return Context().CommonBaseFolder + entry.Text; }
+QString FullPathOf(const FileEntry &entry) {
+    return Context().CommonBaseFolder + entry.Text;
+}
 
 QString ExtensionOf(const QString &name) {
     const qsizetype slash = name.lastIndexOf(Platform::PathDelimiter());
@@ -157,7 +161,9 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
 void SortFileTable() {
     const QCollator collator = FolderCollator();
     // Sort keys make the locale comparison affordable for large tables; ties are
-    // broken by the exact text so that every run gives the same order.
+    // broken by the exact text so that every run gives the same order. The keys
+    // are made from case-folded text because Qt's keys ignore the collator's
+    // case-insensitivity in the C locale.
     struct Keyed {
         QCollatorSortKey Key;
         std::size_t Index;
@@ -165,7 +171,7 @@ void SortFileTable() {
     std::vector<Keyed> keyed;
     keyed.reserve(TheTable.size());
     for (std::size_t i = 0; i < TheTable.size(); ++i)
-        keyed.push_back({collator.sortKey(TheTable[i].Text), i});
+        keyed.push_back({collator.sortKey(TheTable[i].Text.toCaseFolded()), i});
     std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
         const int order = a.Key.compare(b.Key);
         if (order != 0)
@@ -195,7 +201,9 @@ int CountInBlocks() {
     return count;
 }
 
-void FreeRecords(FileList &list) { FileList().swap(list); }
+void FreeRecords(FileList &list) {
+    FileList().swap(list);
+}
 
 QString SizeText(qint64 kilobytes) {
     const QLocale locale;
