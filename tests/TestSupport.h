@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <functional>
 #include <unistd.h>
 
@@ -31,6 +32,15 @@ inline bool WriteFile(const QString &path, const QByteArray &bytes) {
 
 inline bool MakeFolder(const QString &path) {
     return QDir().mkpath(path);
+}
+
+// Removes a tree by its exact bytes; Qt's own removal cannot reach names that
+// are not valid UTF-8.
+inline void RemoveTree(const QString &path) {
+    ::nftw(
+        Platform::EncodeName(path).constData(),
+        [](const char *name, const struct stat *, int, struct FTW *) { return ::remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 class RecordingHost : public SearchHost {
