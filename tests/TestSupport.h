@@ -49,6 +49,7 @@ public:
     QStringList Infos;
     QStringList Errors;
     QStringList Questions;
+    QStringList Titles;
     bool Answer = true;
     bool IsTerminating = false;
     int MessageCalls = 0;
@@ -63,6 +64,7 @@ public:
         StatusLines[index] = text;
     }
     void ClearStatusLines() override { StatusLines.clear(); }
+    void SetTitle(const QString &text) override { Titles.append(text); }
     void ProcessMessages() override {
         ++MessageCalls;
         if (OnMessages)
