@@ -1,5 +1,7 @@
 // End-to-end runs of the built dupliscan-cli on small trees.
 
+#include "cli/CliOptions.h"
+
 #include "TestSupport.h"
 
 #include <QDateTime>
@@ -115,13 +117,10 @@ private slots:
     void noDuplicatesIsStillSuccess() {
         Write("a", "one");
         Write("b", "two");
-        CliRun run = RunCli({Root});
+        const CliRun run = RunCli({Root});
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out, QByteArray());
         QCOMPARE(run.Err, QByteArray("Keine Duplikate gefunden.\n"));
-        run = RunCli({QStringLiteral("--quiet"), Root});
-        QCOMPARE(run.ExitCode, 0);
-        QCOMPARE(run.Err, QByteArray());
     }
 
     void awkwardNamesAreEscapedOnePerLine() {
@@ -143,6 +142,7 @@ private slots:
         const QStringList before = Listing(Root);
         const CliRun run = RunCli({QStringLiteral("-q"), Root});
         QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Err, QByteArray());
         QCOMPARE(run.Out, expected);
         QCOMPARE(Listing(Root), before);
     }
@@ -184,7 +184,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("cause");
         QTest::newRow("missing folder") << QStringList{"%/missing"} << "%/missing";
-        QTest::newRow("missing second folder") << QStringList{"%", "%/missing2"} << "%/missing2";
         QTest::newRow("folder given as a file") << QStringList{"%/file"} << "is a file";
         QTest::newRow("unwritable output")
             << QStringList{"-o", "%/file/out.txt", "%"} << "cannot write";
@@ -205,7 +204,7 @@ private slots:
                  run.Err.constData());
     }
 
-    void badUsageExitsWithTwo_data() {
+    void usageErrorsNameTheirCause_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("cause");
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "--frobnicate";
@@ -216,12 +215,59 @@ private slots:
         QTest::newRow("huge limit") << QStringList{"--max", "99999999999"} << "--max";
         QTest::newRow("limit not a number") << QStringList{"--max", "ten"} << "--max";
         QTest::newRow("missing value") << QStringList{"--min-kb"} << "--min-kb";
+        QTest::newRow("size out of range") << QStringList{"--max-kb=2097152"} << "--max-kb";
         QTest::newRow("size limits crossed")
             << QStringList{"--min-kb", "5", "--max-kb", "4"} << "--min-kb";
         QTest::newRow("folder mode") << QStringList{"--folders", "some"} << "--folders";
         QTest::newRow("format") << QStringList{"--format", "yaml"} << "--format";
         QTest::newRow("xls without output") << QStringList{"--format", "xls"} << "--output";
-        QTest::newRow("three folders") << QStringList{"%", "%", "%"} << "at most two";
+        QTest::newRow("empty output") << QStringList{"-o", ""} << "--output";
+        QTest::newRow("empty certain file") << QStringList{"--certain-file", " "} << "file name";
+        QTest::newRow("three folders") << QStringList{"a", "b", "c"} << "at most two";
+    }
+    void usageErrorsNameTheirCause() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, cause);
+        QString error;
+        QVERIFY(!ParseArguments(arguments, error));
+        QVERIFY2(error.contains(cause), qPrintable(error));
+        QVERIFY(!error.contains(QLatin1Char('\n')));
+    }
+
+    void argumentsMapOntoTheOptions() {
+        QString error;
+        const auto parsed =
+            ParseArguments({"--no-contents", "--names", "--name-percent=90", "--different-exts",
+                            "--identical-size", "--folders", "different-bases", "--max", "7",
+                            "--min-kb", "2", "--max-kb", "9", "--no-subfolders", "--", "-x", "y"},
+                           error);
+        QVERIFY2(parsed, qPrintable(error));
+        const SearchOptions &o = parsed->Options;
+        QVERIFY(!o.CompareContents);
+        QCOMPARE(o.ContentPercent, quint8(100));
+        QVERIFY(o.CompareNames);
+        QCOMPARE(o.NamePercent, quint8(90));
+        QVERIFY(o.DifferentExts);
+        QVERIFY(o.IdenticalSize);
+        QCOMPARE(o.FolderMode, 2);
+        QCOMPARE(o.MaxDuplicates, 7);
+        QCOMPARE(parsed->MinSizeKB, 2);
+        QCOMPARE(parsed->MaxSizeKB, 9);
+        QVERIFY(!parsed->IncludeSubfolders);
+        QCOMPARE(parsed->Folder1, QStringLiteral("-x"));
+        QCOMPARE(parsed->Folder2, QStringLiteral("y"));
+
+        const auto defaults = ParseArguments({}, error);
+        QVERIFY(defaults);
+        QCOMPARE(defaults->Folder1, QStringLiteral("."));
+        QCOMPARE(defaults->Options.MaxDuplicates, 0);
+        QVERIFY(defaults->Options.CompareContents);
+    }
+
+    void badUsageExitsWithTwo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("percent too high") << QStringList{"--percent", "101"} << "--percent";
         QTest::newRow("nothing to compare") << QStringList{"--no-contents"} << "Namen vergleichen";
         QTest::newRow("wildcard with contents")
             << QStringList{"--certain-file", "%/x.*"} << "unerlaubte Zeichen";
@@ -231,8 +277,7 @@ private slots:
         QFETCH(QString, cause);
         for (QString &argument : arguments)
             argument.replace(QLatin1Char('%'), Root);
-        if (!arguments.contains(Root))
-            arguments.append(Root);
+        arguments.append(Root);
         const CliRun run = RunCli(arguments);
         QCOMPARE(run.ExitCode, 2);
         QCOMPARE(run.Out, QByteArray());
@@ -240,13 +285,10 @@ private slots:
         QVERIFY2(QString::fromUtf8(run.Err).contains(cause), run.Err.constData());
     }
 
-    void helpAndVersionSucceed() {
-        CliRun run = RunCli({QStringLiteral("--help")});
+    void helpSucceeds() {
+        const CliRun run = RunCli({QStringLiteral("--help")});
         QCOMPARE(run.ExitCode, 0);
         QVERIFY(run.Out.startsWith("Usage: dupliscan-cli"));
-        run = RunCli({QStringLiteral("--version")});
-        QCOMPARE(run.ExitCode, 0);
-        QVERIFY(run.Out.startsWith("dupliscan-cli "));
     }
 
     void limitStopsAfterTheGivenCount() {
@@ -261,8 +303,6 @@ private slots:
         run = RunCli({QStringLiteral("--max=1"), QStringLiteral("--format=json"), Root});
         QCOMPARE(QJsonDocument::fromJson(run.Out).object().value("outcome").toString(),
                  QStringLiteral("limit-reached"));
-        run = RunCli({QStringLiteral("--max"), QStringLiteral("0"), QStringLiteral("-q"), Root});
-        QCOMPARE(run.Out.count('\n'), 6);
     }
 
     void folderModesChooseThePairs() {
@@ -315,27 +355,21 @@ private slots:
         QCOMPARE(run.Out, (P("big1.txt") + '\n' + P("big2.txt") + "\n\n" + P("t1.txt") + '\n' +
                            P("t2.txt") + '\n')
                               .toUtf8());
-        run = RunCli({QStringLiteral("--exclude"), QStringLiteral("txt"), Root});
-        QCOMPARE(run.Out, (P("l1.log") + '\n' + P("l2.log") + '\n').toUtf8());
         run = RunCli({QStringLiteral("--exclude"), QStringLiteral("txt log"),
                       QStringLiteral("--never"), QString(), Root});
         QCOMPARE(run.Out, (P("x1.exe") + '\n' + P("x2.exe") + '\n').toUtf8());
         run = RunCli({QStringLiteral("--min-kb"), QStringLiteral("2"), Root});
         QCOMPARE(run.Out, (P("big1.txt") + '\n' + P("big2.txt") + '\n').toUtf8());
-        run = RunCli({QStringLiteral("--max-kb"), QStringLiteral("1"), QStringLiteral("--include"),
-                      QStringLiteral("txt"), Root});
-        QCOMPARE(run.Out, (P("t1.txt") + '\n' + P("t2.txt") + '\n').toUtf8());
     }
 
     void withoutSubfoldersOnlyTheFolder() {
         Write("a", "same");
         Write("sub/b", "same");
         Write("sub/c", "same");
-        CliRun run = RunCli({QStringLiteral("--no-subfolders"), QStringLiteral("-q"), Root});
+        const CliRun run = RunCli({QStringLiteral("--no-subfolders"), QStringLiteral("-q"), Root});
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out, QByteArray());
-        run = RunCli({Root});
-        QCOMPARE(run.Out.count('\n'), 3);
+        QCOMPARE(run.Err, QByteArray());
     }
 
     void foldersAfterDoubleDashMayLookLikeOptions() {
