@@ -11,6 +11,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 void AppendHex(QByteArray &out, unsigned char byte) {
     static const char digits[] = "0123456789abcdef";
@@ -138,6 +143,21 @@ bool WriteJson(QIODevice &device, quint8 outcome, int matches) {
     return device.write(text) == text.size();
 }
 
+bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString &reason) {
+    const int fd = ::open(Platform::EncodeName(fileName).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
+    if (fd < 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QString &error) {
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
@@ -150,9 +170,9 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     QFile out;
     const bool toFile = !fileName.isEmpty();
     if (toFile) {
-        out.setFileName(fileName);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, out.errorString());
+        QString reason;
+        if (!OpenOutputFile(out, fileName, true, reason)) {
+            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
             return false;
         }
     } else if (!out.open(stdout, QIODevice::WriteOnly)) {

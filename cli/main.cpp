@@ -65,15 +65,16 @@ QString ResolveCertainFile(const QString &typed) {
 bool OutputWritable(const QString &fileName, QString &error) {
     if (fileName.isEmpty())
         return true;
-    QFile file(fileName);
-    const bool existed = file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, file.errorString());
+    const bool existed = Platform::StatPath(fileName, false).Exists;
+    QFile file;
+    QString reason;
+    if (!OpenOutputFile(file, fileName, false, reason)) {
+        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
         return false;
     }
     file.close();
     if (!existed)
-        file.remove();
+        ::unlink(Platform::EncodeName(fileName).constData());
     return true;
 }
 
