@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -180,6 +181,40 @@ private slots:
                  Platform::EncodeName(P(Platform::DecodeName("raw\xfe"))));
     }
 
+    void outputGoesToExactlyTheNamedFile() {
+        Write("d/a", "same");
+        Write("d/b", "same");
+        const QString lookalike = Write(QString::fromUtf8("out\xef\xbf\xbd.txt"), "keep me");
+        // QProcess cannot pass raw bytes, the shell can.
+        QProcess process;
+        process.start(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("cd \"$1\" && exec \"$0\" -q -o \"$(printf 'out\\377.txt')\" d"),
+             QStringLiteral(DUPLISCAN_CLI), Root});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+        QFile lookalikeFile(lookalike);
+        QVERIFY(lookalikeFile.open(QIODevice::ReadOnly));
+        QCOMPARE(lookalikeFile.readAll(), QByteArray("keep me"));
+        QFile written;
+        const int fd = ::open(
+            Platform::EncodeName(P(Platform::DecodeName("out\xff.txt"))).constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        QVERIFY(written.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(written.readAll(), (P("d/a") + '\n' + P("d/b") + '\n').toUtf8());
+    }
+
+    void aRunThatCannotStartLeavesTheOutputAlone() {
+        const QString output = Write("result.txt", "earlier result");
+        const CliRun run = RunCli({QStringLiteral("-o"), output, P("missing")});
+        QCOMPARE(run.ExitCode, 1);
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("earlier result"));
+    }
+
     void folderProblemsExitWithOne_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("cause");
@@ -187,6 +222,7 @@ private slots:
         QTest::newRow("folder given as a file") << QStringList{"%/file"} << "is a file";
         QTest::newRow("unwritable output")
             << QStringList{"-o", "%/file/out.txt", "%"} << "cannot write";
+        QTest::newRow("full output device") << QStringList{"-o", "/dev/full", "%"} << "/dev/full";
         QTest::newRow("missing certain file")
             << QStringList{"--certain-file", "%/nothing.txt", "%"} << "%/nothing.txt";
     }
@@ -194,6 +230,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, cause);
         Write("file", "x");
+        Write("dup1", "same");
+        Write("dup2", "same");
         for (QString &argument : arguments)
             argument.replace(QLatin1Char('%'), Root);
         const CliRun run = RunCli(arguments);
