@@ -129,11 +129,13 @@ int main(int argc, char **argv) {
 
     BaseFolders folders{a.Folder1, a.Folder2};
     const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
+    const QString noAnswer = QStringLiteral(" Not continuing without an answer; add --yes to continue.");
     if (problem != SettleProblem::None)
-        return Fail(CannotRun, FolderProblemText(problem, a));
+        return Fail(CannotRun, host.Unanswered().isEmpty() ? FolderProblemText(problem, a)
+                                                           : host.Unanswered() + noAnswer);
     const QString warning = CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
     if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
-        return Fail(CannotRun, Phrase(18));
+        return Fail(CannotRun, host.Unanswered().isEmpty() ? Phrase(18) : host.Unanswered() + noAnswer);
     if (!OutputWritable(a.OutputFile, error))
         return Fail(CannotRun, error);
 
