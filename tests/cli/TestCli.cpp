@@ -215,6 +215,25 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("earlier result"));
     }
 
+    void questionsNeedYesWithoutATerminal() {
+        Write("d/a", "same");
+        Write("d/sub/b", "same");
+        CliRun run = RunCli({P("d"), P("d/sub")});
+        QCOMPARE(run.ExitCode, 1);
+        QCOMPARE(run.Out, QByteArray());
+        QCOMPARE(ErrorLines(run.Err), 1);
+        QVERIFY(run.Err.contains("Unterordner") && run.Err.contains("--yes"));
+        run = RunCli({QStringLiteral("--yes"), QStringLiteral("-q"), P("d"), P("d/sub")});
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Out, (P("d/a") + '\n' + P("d/sub/b") + '\n').toUtf8());
+        QCOMPARE(run.Err, QByteArray());
+        // Never scanned: the warning about system folders stops it first.
+        run = RunCli({QStringLiteral("/")});
+        QCOMPARE(run.ExitCode, 1);
+        QCOMPARE(ErrorLines(run.Err), 1);
+        QVERIFY(run.Err.contains("Windows-Ordner") && run.Err.contains("--yes"));
+    }
+
     void folderProblemsExitWithOne_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("cause");
