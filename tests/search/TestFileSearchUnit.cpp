@@ -297,6 +297,20 @@ private slots:
         QVERIFY(!RecordOf("zlater/f"));
     }
 
+    void aFolderThatCannotBeReadContributesNothing() {
+        Write("a/lost", "x");
+        Write("b/kept", "y");
+        RecordingHost host;
+        // Called as each folder starts: root, then "a", which vanishes just then.
+        host.OnMessages = [this](int calls) {
+            if (calls == 2)
+                QDir(Root + "a").removeRecursively();
+        };
+        HostGuard guard(host);
+        ScanRoot();
+        QCOMPARE(TableTexts(), QStringList{"b/kept"});
+    }
+
     void pauseWaitsUntilContinued() {
         Write("a/f", "x");
         Write("b/f", "y");
