@@ -144,6 +144,16 @@ private slots:
         QVERIFY(Recorder->Questions.isEmpty());
     }
 
+    void blanksAroundAFolderCountOnlyWhenTheyNameIt() {
+        MakeFolder(Root + "blank ");
+        BaseFolders folders{Root + "blank ", QString()};
+        QCOMPARE(SettleBaseFolders(folders, true), SettleProblem::None);
+        QCOMPARE(folders.Folder1, Root + "blank /");
+        folders = {QStringLiteral("  ") + Root + "one  ", QString()};
+        QCOMPARE(SettleBaseFolders(folders, true), SettleProblem::None);
+        QCOMPARE(folders.Folder1, Root + "one/");
+    }
+
     void relativeFoldersAreMadeFull() {
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(Root));
