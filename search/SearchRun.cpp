@@ -198,7 +198,9 @@ void EndRun(quint8 outcome) {
 }
 
 int ValidateCertainFile(QString &certainFile, bool compareContents, bool &differentExts) {
-    certainFile = certainFile.trimmed();
+    // As with folders, blanks that are part of an existing file's name stay.
+    if (certainFile.trimmed().isEmpty() || !Platform::StatPath(certainFile, false).IsFile)
+        certainFile = certainFile.trimmed();
     if (certainFile.isEmpty())
         return 44;
     if (certainFile.size() > 2 && certainFile.endsWith(QLatin1String(".*")) && !compareContents) {
