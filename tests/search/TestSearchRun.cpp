@@ -281,6 +281,17 @@ private slots:
         }
     }
 
+    void aCertainFileNameEndingInABlankIsKept() {
+        const QString blank = Write("name ", "x");
+        QString typed = blank;
+        bool exts = false;
+        QCOMPARE(ValidateCertainFile(typed, true, exts), 0);
+        QCOMPARE(typed, blank);
+        typed = Root + "missing ";
+        QCOMPARE(ValidateCertainFile(typed, true, exts), 0);
+        QCOMPARE(typed, Root + "missing");
+    }
+
     void aScannedCertainFileMovesToTheFront() {
         Write("tree/a", "a");
         const QString certain = Write("tree/z", "z");
