@@ -94,6 +94,11 @@ QByteArray EscapedPathLine(const QString &path) {
             out += "\\t";
         } else if (u < 0x20 || u == 0x7F) {
             AppendHex(out, static_cast<unsigned char>(u));
+        } else if (u >= 0x80 && u <= 0x9F) {
+            // C1 controls: terminals may obey them, and some readers split lines
+            // at U+0085. Written as their UTF-8 bytes, so \xHH always means a byte.
+            for (const char byte : QString(c).toUtf8())
+                AppendHex(out, static_cast<unsigned char>(byte));
         } else {
             out += QString(c).toUtf8();
         }
