@@ -134,7 +134,8 @@ private slots:
         const QList<QPair<QByteArray, QByteArray>> names = {
             {"new\nline", "new\\nline"},      {"tab\there", "tab\\there"},
             {"back\\slash", "back\\\\slash"}, {"raw\xff", "raw\\xff"},
-            {"bell\x07", "bell\\x07"},        {"caf\xc3\xa9", "caf\xc3\xa9"}};
+            {"bell\x07", "bell\\x07"},        {"next\xc2\x85line", "next\\xc2\\x85line"},
+            {"csi\xc2\x9b", "csi\\xc2\\x9b"}, {"caf\xc3\xa9", "caf\xc3\xa9"}};
         QByteArray expected;
         int k = 0;
         for (const auto &[name, escaped] : names) {
