@@ -447,6 +447,22 @@ private slots:
         QCOMPARE(run.Out, (P("-dash/a") + '\n' + P("-dash/b") + '\n').toUtf8());
     }
 
+    void aFileIsNeverItsOwnDuplicate() {
+        const QString a = Write("d/a", "only one file");
+        QCOMPARE(::link(Platform::EncodeName(a).constData(),
+                        Platform::EncodeName(P("d/hard-link")).constData()),
+                 0);
+        QCOMPARE(::symlink(Platform::EncodeName(P("d")).constData(),
+                           Platform::EncodeName(P("link-to-d")).constData()),
+                 0);
+        QCOMPARE(::symlink("a", Platform::EncodeName(P("d/soft-link")).constData()), 0);
+        const CliRun run = RunCli(
+            {QStringLiteral("-q"), QStringLiteral("--no-subfolders"), P("d"), P("link-to-d")});
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Out, QByteArray());
+        QCOMPARE(run.Err, QByteArray());
+    }
+
     void interruptPrintsTheBlocksSoFar() {
         Write("a1", "small");
         Write("a2", "small");
