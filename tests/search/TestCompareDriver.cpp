@@ -524,7 +524,7 @@ private slots:
             {"contents, other folders", options(true, false, 80, false, false, 0, 1, 0)},
         };
 
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < 3; ++round) {
             const QString tree = Root + QStringLiteral("t%1/").arg(round);
             QSet<QString> used;
             QStringList paths;
