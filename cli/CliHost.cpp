@@ -107,11 +107,12 @@ bool CliHost::AskYesCancel(const QString &text) {
             PrintError(text.trimmed() + QStringLiteral(" (--yes: continuing)"));
         return true;
     }
-    PrintError(text.trimmed());
+    // Without a terminal the caller reports the question as its one error line.
     if (!isatty(STDIN_FILENO)) {
-        PrintError(QStringLiteral("Not continuing without an answer; add --yes to continue."));
+        UnansweredQuestion = text.trimmed();
         return false;
     }
+    PrintError(text.trimmed());
     WriteError("[y/N] ");
     char answer[16] = {};
     if (!std::fgets(answer, sizeof answer, stdin))

@@ -20,6 +20,10 @@ public:
     void ShowError(const QString &text) override;
     bool AskYesCancel(const QString &text) override;
 
+    // The question left unanswered because nobody could answer it; empty when
+    // every question got an answer.
+    QString Unanswered() const { return UnansweredQuestion; }
+
     // Ctrl+C was pressed during the run.
     static bool Interrupted();
     void ClearProgress();
@@ -37,6 +41,7 @@ private:
     bool Drawn = false;
     unsigned Polls = 0;
     QElapsedTimer SinceDrawn;
+    QString UnansweredQuestion;
 };
 
 // One line on standard error.

@@ -11,6 +11,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 void AppendHex(QByteArray &out, unsigned char byte) {
     static const char digits[] = "0123456789abcdef";
@@ -89,6 +94,11 @@ QByteArray EscapedPathLine(const QString &path) {
             out += "\\t";
         } else if (u < 0x20 || u == 0x7F) {
             AppendHex(out, static_cast<unsigned char>(u));
+        } else if (u >= 0x80 && u <= 0x9F) {
+            // C1 controls: terminals may obey them, and some readers split lines
+            // at U+0085. Written as their UTF-8 bytes, so \xHH always means a byte.
+            for (const char byte : QString(c).toUtf8())
+                AppendHex(out, static_cast<unsigned char>(byte));
         } else {
             out += QString(c).toUtf8();
         }
@@ -143,6 +153,21 @@ bool WriteJson(QIODevice &device, quint8 outcome, int matches) {
     return device.write(text) == text.size();
 }
 
+bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString &reason) {
+    const int fd = ::open(Platform::EncodeName(fileName).constData(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
+    if (fd < 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QString &error) {
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
@@ -155,9 +180,9 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     QFile out;
     const bool toFile = !fileName.isEmpty();
     if (toFile) {
-        out.setFileName(fileName);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, out.errorString());
+        QString reason;
+        if (!OpenOutputFile(out, fileName, true, reason)) {
+            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
             return false;
         }
     } else if (!out.open(stdout, QIODevice::WriteOnly)) {

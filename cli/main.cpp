@@ -70,15 +70,16 @@ QString ResolveCertainFile(const QString &typed) {
 bool OutputWritable(const QString &fileName, QString &error) {
     if (fileName.isEmpty())
         return true;
-    QFile file(fileName);
-    const bool existed = file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, file.errorString());
+    const bool existed = Platform::StatPath(fileName, false).Exists;
+    QFile file;
+    QString reason;
+    if (!OpenOutputFile(file, fileName, false, reason)) {
+        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
         return false;
     }
     file.close();
     if (!existed)
-        file.remove();
+        ::unlink(Platform::EncodeName(fileName).constData());
     return true;
 }
 
@@ -137,12 +138,13 @@ int main(int argc, char **argv) {
 
     BaseFolders folders{a.Folder1, a.Folder2};
     const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
+    const QString noAnswer = QStringLiteral(" Not continuing without an answer; add --yes to continue.");
     if (problem != SettleProblem::None)
-        return Fail(CannotRun, FolderProblemText(problem, a));
-    const QString warning =
-        CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
+        return Fail(CannotRun, host.Unanswered().isEmpty() ? FolderProblemText(problem, a)
+                                                           : host.Unanswered() + noAnswer);
+    const QString warning = CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
     if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
-        return Fail(CannotRun, Phrase(18));
+        return Fail(CannotRun, host.Unanswered().isEmpty() ? Phrase(18) : host.Unanswered() + noAnswer);
     if (!OutputWritable(a.OutputFile, error))
         return Fail(CannotRun, error);
 

@@ -18,8 +18,9 @@ bool TFileBlockReader::Open(const QString &name) {
     // the same text without a fresh allocation for every file.
     FileName.truncate(0);
     FileName.append(name);
-    // Sizes are carried as signed 32-bit values like FileRecord.Size.
-    Size = qint64(qint32(quint32(File.Size())));
+    // The true size: cut to 32 bits, a file of 4 GiB + 10 bytes would pass for
+    // a file of 10 bytes.
+    Size = File.Size();
     return true;
 }
 
@@ -45,7 +46,8 @@ void TFileBlockReader::FreeBuffer() {
 }
 
 ReadResult TFileBlockReader::EnsureBuffered(qint64 position, qint64 count) {
-    if (!Opened || position < 0 || count < 0 || position + count > Size)
+    // Written so that no sum can overflow, whatever the caller passes.
+    if (!Opened || position < 0 || count < 0 || position > Size || count > Size - position)
         return ReadResult::OutOfRange;
     if (count > MaxBufferedBytes)
         return ReadResult::TooLarge;

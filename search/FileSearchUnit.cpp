@@ -187,7 +187,7 @@ void SortFileTable() {
         if (plainLocale)
             keyed.push_back({TheTable[i].Text.toCaseFolded(), std::nullopt, i});
         else
-            keyed.push_back({QString(), collator.sortKey(TheTable[i].Text), i});
+            keyed.push_back({QString(), collator.sortKey(TheTable[i].Text.toCaseFolded()), i});
     }
     std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
         const int order = plainLocale ? a.Folded.compare(b.Folded) : a.Key->compare(*b.Key);

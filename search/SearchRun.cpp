@@ -26,9 +26,19 @@ SettleProblem ProblemOf(Platform::FolderProblem problem, bool first) {
 // Full path with links resolved, so that one folder reached two ways is
 // recognised as one and no file is ever compared with itself.
 QString RealFolder(const QString &typed) {
-    const QString absolute = Platform::AbsolutePath(typed.trimmed());
+    const QString absolute = Platform::AbsolutePath(typed);
     const QString canonical = Platform::CanonicalPath(absolute);
     return Platform::WithTrailingDelimiter(canonical.isEmpty() ? absolute : canonical);
+}
+
+// Blanks around a typed folder are dropped, unless the exact text names a
+// folder: here a folder name may well end in a blank.
+QString TypedFolder(const QString &text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed != text && !trimmed.isEmpty() &&
+        Platform::CheckFolder(Platform::AbsolutePath(text)) == Platform::FolderProblem::None)
+        return text;
+    return trimmed;
 }
 
 bool IsInside(const QString &key, const QStringList &folders) {
@@ -49,7 +59,8 @@ bool ContainsProgramFolder(const QString &key, const QStringList &folders) {
 SettleProblem SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
     SearchContext &c = Context();
     for (;;) {
-        const QString typed1 = folders.Folder1.trimmed(), typed2 = folders.Folder2.trimmed();
+        const QString typed1 = TypedFolder(folders.Folder1);
+        const QString typed2 = TypedFolder(folders.Folder2);
         if (!typed1.isEmpty()) {
             const auto problem = Platform::CheckFolder(Platform::AbsolutePath(typed1));
             if (problem != Platform::FolderProblem::None)
@@ -189,7 +200,9 @@ void EndRun(quint8 outcome) {
 }
 
 int ValidateCertainFile(QString &certainFile, bool compareContents, bool &differentExts) {
-    certainFile = certainFile.trimmed();
+    // As with folders, blanks that are part of an existing file's name stay.
+    if (certainFile.trimmed().isEmpty() || !Platform::StatPath(certainFile, false).IsFile)
+        certainFile = certainFile.trimmed();
     if (certainFile.isEmpty())
         return 44;
     if (certainFile.size() > 2 && certainFile.endsWith(QLatin1String(".*")) && !compareContents) {

@@ -1,0 +1,92 @@
+#pragma once
+// Helpers shared by the tests: writing real files, and a host that records
+// what the engine reports and lets a test steer RunState from inside the loops.
+
+#include "platform/Platform.h"
+#include "search/SearchContext.h"
+#include "search/SearchHost.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <functional>
+#include <unistd.h>
+
+namespace TestSupport {
+
+// Writes the bytes to a file whose name may carry raw bytes (see Platform::EncodeName).
+inline bool WriteFile(const QString &path, const QByteArray &bytes) {
+    const int fd = ::open(Platform::EncodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const ssize_t written = ::write(fd, bytes.constData(), std::size_t(bytes.size()));
+    ::close(fd);
+    return written == bytes.size();
+}
+
+inline bool MakeFolder(const QString &path) {
+    return QDir().mkpath(path);
+}
+
+// Removes a tree by its exact bytes; Qt's own removal cannot reach names that
+// are not valid UTF-8.
+inline void RemoveTree(const QString &path) {
+    ::nftw(
+        Platform::EncodeName(path).constData(),
+        [](const char *name, const struct stat *, int, struct FTW *) { return ::remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+class RecordingHost : public SearchHost {
+public:
+    QStringList StatusLines;
+    QStringList Infos;
+    QStringList Errors;
+    QStringList Questions;
+    QStringList Titles;
+    bool Answer = true;
+    bool IsTerminating = false;
+    int MessageCalls = 0;
+    // Called on every ProcessMessages with the number of calls so far.
+    std::function<void(int)> OnMessages;
+
+    void AddStatusLine(const QString &text) override { StatusLines.append(text); }
+    int StatusLineCount() const override { return int(StatusLines.size()); }
+    void SetStatusLine(int index, const QString &text) override {
+        while (StatusLines.size() <= index)
+            StatusLines.append(QString());
+        StatusLines[index] = text;
+    }
+    void ClearStatusLines() override { StatusLines.clear(); }
+    void SetTitle(const QString &text) override { Titles.append(text); }
+    void ProcessMessages() override {
+        ++MessageCalls;
+        if (OnMessages)
+            OnMessages(MessageCalls);
+    }
+    bool Terminating() const override { return IsTerminating; }
+    void Sleep(int) override {}
+    void ShowInfo(const QString &text) override { Infos.append(text); }
+    void ShowError(const QString &text) override { Errors.append(text); }
+    bool AskYesCancel(const QString &text) override {
+        Questions.append(text);
+        return Answer;
+    }
+};
+
+// Installs a host for the lifetime of the guard.
+class HostGuard {
+public:
+    explicit HostGuard(SearchHost &host) { SetHost(&host); }
+    ~HostGuard() { SetHost(nullptr); }
+    HostGuard(const HostGuard &) = delete;
+    HostGuard &operator=(const HostGuard &) = delete;
+};
+
+} // namespace TestSupport
