@@ -16,7 +16,9 @@
 
 namespace Platform {
 
-QChar PathDelimiter() { return QLatin1Char('/'); }
+QChar PathDelimiter() {
+    return QLatin1Char('/');
+}
 
 QString WithTrailingDelimiter(const QString &folder) {
     if (folder.isEmpty() || folder.endsWith(PathDelimiter()))
@@ -26,13 +28,19 @@ QString WithTrailingDelimiter(const QString &folder) {
 
 // Windows allows 256 characters of folder and 260 of full name; keep the same
 // margin below the platform's limit.
-int MaxFolderLength() { return PATH_MAX - 4; }
-int MaxPathLength() { return PATH_MAX; }
+int MaxFolderLength() {
+    return PATH_MAX - 4;
+}
+int MaxPathLength() {
+    return PATH_MAX;
+}
 
 namespace {
 constexpr char16_t EscapeBase = 0xDC00;
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when the byte there does not
 // start one.
@@ -67,7 +75,9 @@ int ValidSequenceLength(const unsigned char *s, qsizetype i, qsizetype n) {
     return len;
 }
 
-bool IsEscapedByte(char16_t c) { return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF; }
+bool IsEscapedByte(char16_t c) {
+    return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF;
+}
 } // namespace
 
 QString DecodeName(const QByteArray &bytes) {
@@ -118,14 +128,18 @@ bool NameIsExact(const QString &name) {
     return true;
 }
 
-QString FolderKey(const QString &folder) { return folder; }
+QString FolderKey(const QString &folder) {
+    return folder;
+}
 
 QStringList SystemFolderKeys() {
-    return {"/bin/", "/boot/", "/dev/", "/etc/",  "/lib/", "/lib32/",
+    return {"/bin/",   "/boot/",   "/dev/",  "/etc/",  "/lib/", "/lib32/",
             "/lib64/", "/libx32/", "/proc/", "/sbin/", "/sys/", "/usr/"};
 }
 
-QStringList ProgramFolderKeys() { return {"/opt/", "/usr/local/", "/snap/", "/var/lib/flatpak/"}; }
+QStringList ProgramFolderKeys() {
+    return {"/opt/", "/usr/local/", "/snap/", "/var/lib/flatpak/"};
+}
 
 namespace {
 constexpr qint64 UnixEpochAsFileTime = 116444736000000000LL;
@@ -196,12 +210,14 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
 }
 } // namespace
 
-FolderReader::~FolderReader() { Close(); }
+FolderReader::~FolderReader() {
+    Close();
+}
 
 bool FolderReader::Open(const QString &folder) {
     Close();
-    const int fd = open(EncodeName(folder).constData(),
-                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -255,11 +271,14 @@ void FolderReader::Close() {
     Dir = nullptr;
 }
 
-ReadFile::~ReadFile() { Close(); }
+ReadFile::~ReadFile() {
+    Close();
+}
 
 bool ReadFile::Open(const QString &path) {
     Close();
-    const int fd = open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -341,6 +360,136 @@ QString CanonicalPath(const QString &path) {
     return DecodeName(QByteArray(resolved));
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace Platform
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+namespace Platform {
+
+QString ProgramFilePath() {
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString ChangeFileExt(const QString &path, const QString &extension) {
+    const qsizetype slash = path.lastIndexOf(PathDelimiter());
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot > slash)
+        return path.left(dot) + extension;
+    return path + extension;
+}
+
+QString SettingsFilePath(const QString &fileName) {
+    const QString folder = QFileInfo(ProgramFilePath()).absolutePath();
+    const QString beside = WithTrailingDelimiter(folder) + fileName;
+    if (QFileInfo::exists(beside) || QFileInfo(folder).isWritable())
+        return beside;
+    // The same folder as QSettings("Kelmo", "Dupliscan") uses, whichever of the
+    // programs asks.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelmo/Dupliscan/") + fileName;
+}
+
+bool IsReadOnlyFile(const QString &path) {
+    struct stat st {};
+    if (::stat(EncodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool ClearReadOnly(const QString &path) {
+    struct stat st {};
+    const QByteArray name = EncodeName(path);
+    if (::stat(name.constData(), &st) != 0)
+        return false;
+    return ::chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+SystemLanguage SystemDefaultLanguage() {
+    const QLocale locale = QLocale::system();
+    SystemLanguage ids;
+    switch (locale.language()) {
+    case QLocale::Chinese:
+        ids.Primary = 4;
+        break;
+    case QLocale::Czech:
+        ids.Primary = 5;
+        break;
+    case QLocale::German:
+        ids.Primary = 7;
+        break;
+    case QLocale::Greek:
+        ids.Primary = 8;
+        break;
+    case QLocale::English:
+        ids.Primary = 9;
+        break;
+    case QLocale::Spanish:
+        ids.Primary = 10;
+        break;
+    case QLocale::French:
+        ids.Primary = 12;
+        break;
+    case QLocale::Hungarian:
+        ids.Primary = 14;
+        break;
+    case QLocale::Italian:
+        ids.Primary = 16;
+        break;
+    case QLocale::Dutch:
+        ids.Primary = 19;
+        break;
+    case QLocale::Polish:
+        ids.Primary = 21;
+        break;
+    case QLocale::Portuguese:
+        ids.Primary = 22;
+        break;
+    case QLocale::Russian:
+        ids.Primary = 25;
+        break;
+    case QLocale::Albanian:
+        ids.Primary = 28;
+        break;
+    case QLocale::Swedish:
+        ids.Primary = 29;
+        break;
+    case QLocale::Turkish:
+        ids.Primary = 31;
+        break;
+    case QLocale::Afrikaans:
+        ids.Primary = 54;
+        break;
+    default:
+        break;
+    }
+    if (ids.Primary == 9) {
+        switch (locale.territory()) {
+        case QLocale::UnitedStates:
+            ids.Sub = 1;
+            break;
+        case QLocale::UnitedKingdom:
+            ids.Sub = 2;
+            break;
+        case QLocale::Australia:
+            ids.Sub = 3;
+            break;
+        case QLocale::Canada:
+            ids.Sub = 4;
+            break;
+        default:
+            break;
+        }
+    }
+    return ids;
+}
 
 } // namespace Platform
