@@ -16,9 +16,7 @@
 
 namespace Platform {
 
-QChar PathDelimiter() {
-    return QLatin1Char('/');
-}
+QChar PathDelimiter() { return QLatin1Char('/'); }
 
 QString WithTrailingDelimiter(const QString &folder) {
     if (folder.isEmpty() || folder.endsWith(PathDelimiter()))
@@ -28,19 +26,13 @@ QString WithTrailingDelimiter(const QString &folder) {
 
 // Windows allows 256 characters of folder and 260 of full name; keep the same
 // margin below the platform's limit.
-int MaxFolderLength() {
-    return PATH_MAX - 4;
-}
-int MaxPathLength() {
-    return PATH_MAX;
-}
+int MaxFolderLength() { return PATH_MAX - 4; }
+int MaxPathLength() { return PATH_MAX; }
 
 namespace {
 constexpr char16_t EscapeBase = 0xDC00;
 
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when the byte there does not
 // start one.
@@ -75,9 +67,7 @@ int ValidSequenceLength(const unsigned char *s, qsizetype i, qsizetype n) {
     return len;
 }
 
-bool IsEscapedByte(char16_t c) {
-    return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF;
-}
+bool IsEscapedByte(char16_t c) { return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF; }
 } // namespace
 
 QString DecodeName(const QByteArray &bytes) {
@@ -128,18 +118,14 @@ bool NameIsExact(const QString &name) {
     return true;
 }
 
-QString FolderKey(const QString &folder) {
-    return folder;
-}
+QString FolderKey(const QString &folder) { return folder; }
 
 QStringList SystemFolderKeys() {
-    return {"/bin/",   "/boot/",   "/dev/",  "/etc/",  "/lib/", "/lib32/",
+    return {"/bin/", "/boot/", "/dev/", "/etc/",  "/lib/", "/lib32/",
             "/lib64/", "/libx32/", "/proc/", "/sbin/", "/sys/", "/usr/"};
 }
 
-QStringList ProgramFolderKeys() {
-    return {"/opt/", "/usr/local/", "/snap/", "/var/lib/flatpak/"};
-}
+QStringList ProgramFolderKeys() { return {"/opt/", "/usr/local/", "/snap/", "/var/lib/flatpak/"}; }
 
 namespace {
 constexpr qint64 UnixEpochAsFileTime = 116444736000000000LL;
@@ -210,14 +196,12 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
 }
 } // namespace
 
-FolderReader::~FolderReader() {
-    Close();
-}
+FolderReader::~FolderReader() { Close(); }
 
 bool FolderReader::Open(const QString &folder) {
     Close();
-    const int fd =
-        open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = open(EncodeName(folder).constData(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -271,14 +255,11 @@ void FolderReader::Close() {
     Dir = nullptr;
 }
 
-ReadFile::~ReadFile() {
-    Close();
-}
+ReadFile::~ReadFile() { Close(); }
 
 bool ReadFile::Open(const QString &path) {
     Close();
-    const int fd =
-        open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -360,9 +341,7 @@ QString CanonicalPath(const QString &path) {
     return DecodeName(QByteArray(resolved));
 }
 
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 } // namespace Platform
 
