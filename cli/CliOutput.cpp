@@ -1,5 +1,7 @@
 #include "cli/CliOutput.h"
 
+#include "cli/CliPhrases.h"
+
 #include "platform/Platform.h"
 #include "results/ExportUnit.h"
 #include "results/ResultListUnit.h"
@@ -142,7 +144,7 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
         if (!ExportXls(fileName)) {
-            error = QStringLiteral("cannot write \"%1\"").arg(fileName);
+            error = CliPhraseParam(PhraseCannotWrite, fileName);
             return false;
         }
         return true;
@@ -152,11 +154,11 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     if (toFile) {
         out.setFileName(fileName);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, out.errorString());
+            error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + out.errorString();
             return false;
         }
     } else if (!out.open(stdout, QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write to standard output");
+        error = CliPhrase(PhraseCannotWriteStdout);
         return false;
     }
     bool written = false;
@@ -175,7 +177,7 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     }
     written = out.flush() && written;
     if (!written)
-        error = toFile ? QStringLiteral("cannot write \"%1\": %2").arg(fileName, out.errorString())
-                       : QStringLiteral("cannot write to standard output");
+        error = toFile ? CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + out.errorString()
+                       : CliPhrase(PhraseCannotWriteStdout);
     return written;
 }

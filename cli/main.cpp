@@ -1,13 +1,16 @@
 // dupliscan-cli: one search with the engine, the match list on standard output.
 
 #include "cli/CliHost.h"
+#include "cli/CliLanguage.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
+#include "cli/CliPhrases.h"
 #include "compare/FilterUnit.h"
 #include "platform/Platform.h"
 #include "search/CompareDriver.h"
 #include "search/MainPhrases.h"
 #include "search/SearchRun.h"
+
 
 #include <QCoreApplication>
 #include <QFile>
@@ -35,10 +38,10 @@ QString FolderProblemText(SettleProblem problem, const CliArguments &a) {
         return GetPhraseParam(MainFormPhrases(), 13, digit) + QLatin1Char(' ') + path;
     case SettleProblem::NotAFolder1:
     case SettleProblem::NotAFolder2:
-        return QStringLiteral("\"%1\" is a file, not a folder").arg(path);
+        return CliPhraseParam(PhraseIsAFile, path);
     case SettleProblem::Unreadable1:
     case SettleProblem::Unreadable2:
-        return QStringLiteral("cannot read the folder \"%1\" (permission denied)").arg(path);
+        return CliPhraseParam(PhraseFolderUnreadable, path);
     case SettleProblem::NoFolder:
         return Phrase(14);
     case SettleProblem::NestedCancelled:
@@ -68,7 +71,7 @@ bool OutputWritable(const QString &fileName, QString &error) {
     QFile file(fileName);
     const bool existed = file.exists();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, file.errorString());
+        error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + file.errorString();
         return false;
     }
     file.close();
@@ -92,10 +95,20 @@ int main(int argc, char **argv) {
         arguments.append(Platform::DecodeName(QByteArray(argv[k])));
 
     QString error;
+    // The lines are kept as read, so that the table can also be written back.
+    if (!SetupCliLanguage(LanguageArgument(arguments), true, error))
+        return Fail(BadUsage, error);
     const std::optional<CliArguments> parsed = ParseArguments(arguments, error);
     if (!parsed)
         return Fail(BadUsage, error);
     CliArguments a = *parsed;
+    if (!a.SavePhrasesFile.isEmpty()) {
+        if (!SaveCliPhrases(a.SavePhrasesFile, a.SaveNewPhrasesOnly, error))
+            return Fail(CannotRun, error);
+        if (!a.Quiet)
+            PrintError(CliPhraseParam(PhrasePhrasesSaved, a.SavePhrasesFile));
+        return Success;
+    }
     if (a.ShowHelp) {
         std::fputs(UsageText().toUtf8().constData(), stdout);
         return Success;
@@ -111,7 +124,7 @@ int main(int argc, char **argv) {
     if (!o.CompareContents && !o.CompareNames)
         return Fail(BadUsage, Phrase(40));
     if (o.ContentPercent < 100)
-        return Fail(BadUsage, QStringLiteral("--percent below 100 (similar contents) is not available yet"));
+        return Fail(BadUsage, CliPhrase(PhrasePercentNotYet));
     if (!o.CertainFile.isEmpty()) {
         const int refused = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
         if (refused != 0)
