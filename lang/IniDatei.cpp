@@ -3,6 +3,8 @@
 #include "lang/WideSLUnit.h"
 #include "platform/Platform.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <optional>
 
 namespace {
@@ -13,6 +15,9 @@ struct SettingsState {
     // The file is there but could not be understood: it is never replaced, so
     // the user's own settings survive a program that could not read them.
     bool Unreadable = false;
+    // The program's own path (not one given by a test); its folder in the
+    // user's configuration may not exist yet.
+    bool OwnPath = false;
 };
 
 // Defined before the finaliser below so that it is still alive when the
@@ -25,8 +30,10 @@ SettingsState &State() {
 
 QString SettingsPath() {
     SettingsState &s = State();
-    if (s.Path.isEmpty())
+    if (s.Path.isEmpty()) {
         s.Path = Platform::SettingsFilePath(QStringLiteral("dupliscan.ini"));
+        s.OwnPath = true;
+    }
     return s.Path;
 }
 
@@ -91,7 +98,11 @@ void WriteSetting(const QString &name, const QString &value) {
 
 void SaveSettings() {
     SettingsState &s = State();
-    if (s.Modified && s.Lines && !s.Unreadable && SaveTextFile(&*s.Lines, SettingsPath()))
+    if (!s.Modified || !s.Lines || s.Unreadable)
+        return;
+    if (s.OwnPath)
+        QDir().mkpath(QFileInfo(SettingsPath()).absolutePath());
+    if (SaveTextFile(&*s.Lines, SettingsPath()))
         s.Modified = false;
 }
 
