@@ -79,7 +79,7 @@ private slots:
         Run run = Cli({"--language", "EN", "--bogus"});
         QCOMPARE(run.ExitCode, 2);
         QCOMPARE(run.Error,
-                 QStringLiteral("dupliscan-cli: Unknown option \"--bogus\" (see --help)\n"));
+                 QStringLiteral("dupliscan-cli: unknown option \"--bogus\" (see --help)\n"));
         run = Cli({"--language=de", "--bogus"});
         QCOMPARE(run.Error,
                  QStringLiteral("dupliscan-cli: Unbekannte Option \"--bogus\" (siehe --help)\n"));
@@ -88,7 +88,7 @@ private slots:
                  QStringLiteral("dupliscan-cli: Option inconnue \"--bogus\" (voir --help)\n"));
         run = Cli({"--language", "XY"});
         QCOMPARE(run.ExitCode, 2);
-        QVERIFY(run.Error.startsWith("dupliscan-cli: The language XY is not available ("));
+        QVERIFY(run.Error.startsWith("dupliscan-cli: the language XY is not available ("));
     }
 
     void savesTranslationFiles() {
@@ -99,7 +99,7 @@ private slots:
                                (ReadAll(all).size() - 2) / 2);
         QVERIFY(ReadAll(all).startsWith("\xFF\xFE"));
         QVERIFY(
-            text.contains("\r\nDE=Ungültiger Wert für %1\r\nEN=Invalid value for %1\r\nFR=Valeur "
+            text.contains("\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value for %1\r\nFR=Valeur "
                           "non valide pour %1\r\n\r\n"));
         QVERIFY(!text.contains("HU="));
 
