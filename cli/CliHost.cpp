@@ -1,6 +1,8 @@
 #include "cli/CliHost.h"
 
+#include "cli/CliPhrases.h"
 #include "search/FileSearchUnit.h"
+#include "search/MainPhrases.h"
 
 #include <csignal>
 #include <cstdio>
@@ -75,9 +77,10 @@ void CliHost::DrawProgress(bool force) {
     SinceDrawn.restart();
     QString line;
     if (Comparing && Maximum > 0)
-        line = QStringLiteral("comparing: %1%").arg(qint64(Position) * 100 / Maximum);
+        line = GetPhrase(MainFormPhrases(), 6) +
+               QStringLiteral(": %1%").arg(qint64(Position) * 100 / Maximum);
     else
-        line = QStringLiteral("files scanned: %1").arg(FileTable().size());
+        line = CliPhraseParam(PhraseFilesScanned, QString::number(FileTable().size()));
     WriteError("\r\033[K" + line.toUtf8());
     Drawn = true;
 }
@@ -104,7 +107,7 @@ bool CliHost::AskYesCancel(const QString &text) {
     ClearProgress();
     if (AssumeYes) {
         if (!Quiet)
-            PrintError(text.trimmed() + QStringLiteral(" (--yes: continuing)"));
+            PrintError(text.trimmed() + QLatin1Char(' ') + CliPhrase(PhraseContinuingYes));
         return true;
     }
     // Without a terminal the caller reports the question as its one error line.

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "cli/CliPhrases.h"
+
 namespace {
 bool ParseNumber(const QString &text, qint64 low, qint64 high, qint64 &value) {
     bool ok = false;
@@ -8,11 +10,13 @@ bool ParseNumber(const QString &text, qint64 low, qint64 high, qint64 &value) {
 }
 
 QString RangeError(const QString &option, qint64 low, qint64 high, const QString &given) {
-    return QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"")
-        .arg(option)
-        .arg(low)
-        .arg(high)
-        .arg(given);
+    return CliPhraseParam(PhraseNeedsWholeNumber, option) +
+           QStringLiteral(" (%1..%2): \"%3\"").arg(low).arg(high).arg(given);
+}
+
+QString InvalidValue(const QString &option, const QString &given, const QString &choices) {
+    return CliPhraseParam(PhraseInvalidValue, option) +
+           QStringLiteral(": \"%1\" (%2)").arg(given, choices);
 }
 } // namespace
 
@@ -45,7 +49,7 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
                 return true;
             }
             if (k + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value").arg(name);
+                error = CliPhraseParam(PhraseNeedsValue, name);
                 return false;
             }
             out = arguments[++k];
@@ -99,16 +103,14 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
             else if (text == QLatin1String("different-bases"))
                 a.Options.FolderMode = 2;
             else {
-                error =
-                    QStringLiteral("--folders takes all, different or different-bases, not \"%1\"")
-                        .arg(text);
+                error = InvalidValue(name, text, QStringLiteral("all, different, different-bases"));
                 return std::nullopt;
             }
         } else if (name == QLatin1String("--certain-file")) {
             if (!value(a.Options.CertainFile))
                 return std::nullopt;
             if (a.Options.CertainFile.trimmed().isEmpty()) {
-                error = QStringLiteral("--certain-file needs a file name");
+                error = CliPhraseParam(PhraseNeedsFileName, name);
                 return std::nullopt;
             }
         } else if (name == QLatin1String("--max")) {
@@ -144,41 +146,50 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
             else if (text == QLatin1String("json"))
                 a.Format = OutputFormat::Json;
             else {
-                error =
-                    QStringLiteral("--format takes text, csv, xls or json, not \"%1\"").arg(text);
+                error = InvalidValue(name, text, QStringLiteral("text, csv, xls, json"));
                 return std::nullopt;
             }
         } else if (name == QLatin1String("--output") || name == QLatin1String("-o")) {
             if (!value(a.OutputFile))
                 return std::nullopt;
             if (a.OutputFile.isEmpty()) {
-                error = QStringLiteral("--output needs a file name");
+                error = CliPhraseParam(PhraseNeedsFileName, name);
                 return std::nullopt;
             }
+        } else if (name == QLatin1String("--language")) {
+            if (!value(a.Language))
+                return std::nullopt;
+        } else if (name == QLatin1String("--save-phrases") ||
+                   name == QLatin1String("--save-new-phrases")) {
+            if (!value(a.SavePhrasesFile))
+                return std::nullopt;
+            if (a.SavePhrasesFile.isEmpty()) {
+                error = CliPhraseParam(PhraseNeedsFileName, name);
+                return std::nullopt;
+            }
+            a.SaveNewPhrasesOnly = name == QLatin1String("--save-new-phrases");
         } else if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
             a.Quiet = true;
         } else if (name == QLatin1String("--yes") || name == QLatin1String("-y")) {
             a.AssumeYes = true;
         } else {
-            error = QStringLiteral("unknown option \"%1\" (see --help)").arg(arg);
+            error = CliPhraseParam(PhraseUnknownOption, arg);
             return std::nullopt;
         }
     }
-    if (a.ShowHelp || a.ShowVersion)
+    if (a.ShowHelp || a.ShowVersion || !a.SavePhrasesFile.isEmpty())
         return a;
     if (folders.size() > 2) {
-        error = QStringLiteral("at most two folders can be searched, %1 were given")
-                    .arg(folders.size());
+        error = CliPhraseParam(PhraseTooManyFolders, QString::number(folders.size()));
         return std::nullopt;
     }
     if (a.MinSizeKB > a.MaxSizeKB) {
-        error = QStringLiteral("--min-kb %1 is larger than --max-kb %2")
-                    .arg(a.MinSizeKB)
-                    .arg(a.MaxSizeKB);
+        error = CliPhrase(PhraseMinAboveMax) +
+                QStringLiteral(" (%1 > %2)").arg(a.MinSizeKB).arg(a.MaxSizeKB);
         return std::nullopt;
     }
     if (a.Format == OutputFormat::Xls && a.OutputFile.isEmpty()) {
-        error = QStringLiteral("--format xls needs --output FILE");
+        error = CliPhrase(PhraseXlsNeedsOutput);
         return std::nullopt;
     }
     if (!a.Options.CompareContents)
@@ -190,49 +201,25 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
 }
 
 QString UsageText() {
-    return QStringLiteral(
-        "Usage: dupliscan-cli [options] [FOLDER [FOLDER2]]\n"
-        "Finds duplicate or similar files in FOLDER (the current folder by default)\n"
-        "and prints them in blocks: the first path of a block is its head, the others\n"
-        "match it.\n"
-        "Nothing is ever changed or deleted.\n"
-        "\n"
-        "What to compare:\n"
-        "  --no-contents           do not compare contents (use with --names)\n"
-        "  --percent N             content match in percent, 60..100 (default 100);\n"
-        "                          below 100 finds similar files by twenty blocks\n"
-        "  --no-incl100            with --percent below 100: leave out identical copies\n"
-        "  --images                compare pictures (jpg jpeg jpe gif bmp tif tiff png\n"
-        "                          unless --include is given); needs --percent 99 or less\n"
-        "  --names                 compare file names\n"
-        "  --name-percent N        name similarity in percent, 60..100 (default 80)\n"
-        "  --different-exts        names may have different extensions\n"
-        "  --identical-size        names only match for files of equal size\n"
-        "  --folders MODE          all (default), different (pairs from different\n"
-        "                          folders), different-bases (from FOLDER and FOLDER2)\n"
-        "  --certain-file PATH     only look for the twins of this one file\n"
-        "  --max N                 stop after N duplicates (default 0 = no limit)\n"
-        "  --no-subfolders         do not search subfolders\n"
-        "\n"
-        "Which files:\n"
-        "  --include \"jpg png\"     only these extensions\n"
-        "  --exclude \"tmp\"         not these (ignored with --include)\n"
-        "  --never \"exe dll\"       never these (default: exe dll com drv vxd 386\n"
-        "                          ocx sys inf ini lnk; \"\" allows all)\n"
-        "  --min-kb N, --max-kb N  size limits in KB (0..2097151)\n"
-        "\n"
-        "Output:\n"
-        "  --format text|csv|xls|json   default text; xls needs --output\n"
-        "  --output FILE, -o FILE       write there instead of standard output\n"
-        "  --quiet, -q                  no progress or notes on standard error\n"
-        "  --yes, -y                    answer yes to questions about system folders\n"
-        "                               and nested folders\n"
-        "  --help, --version\n"
-        "\n"
-        "Below 100 % each text line starts with the file's match in percent and a tab;\n"
-        "a block's head, which the others matched, shows \">\" instead.\n"
-        "In text output a backslash in a name is written \\\\, a newline \\n, a tab \\t,\n"
-        "other control characters and bytes that are not UTF-8 as \\xHH.\n"
-        "Exit status: 0 search completed, 1 search could not run, 2 bad usage,\n"
-        "130 stopped with Ctrl+C (the blocks found so far are printed).\n");
+    auto line = [](int n) { return CliPhrase(PhraseUsageFirst + n) + QLatin1Char('\n'); };
+    auto option = [&](const char *name, int n) {
+        return QStringLiteral("  ") + QString::fromLatin1(name).leftJustified(26) + line(n);
+    };
+    QString text = line(0) + line(1) + line(2) + line(3) + QLatin1Char('\n');
+    text += line(4) + option("--no-contents", 5) + option("--percent N", 6) + option("", 35) +
+            option("--no-incl100", 36) + option("--images", 37) + option("", 38) +
+            option("--names", 7) + option("--name-percent N", 8) + option("--different-exts", 9) +
+            option("--identical-size", 10) + option("--folders MODE", 11) + option("", 12) +
+            option("--certain-file PATH", 13) + option("--max N", 14) +
+            option("--no-subfolders", 15) + QLatin1Char('\n');
+    text += line(16) + option("--include \"jpg png\"", 17) + option("--exclude \"tmp\"", 18) +
+            option("--never \"exe dll\"", 19) + option("", 20) +
+            option("--min-kb N, --max-kb N", 21) + QLatin1Char('\n');
+    text += line(22) + option("--format text|csv|xls|json", 23) +
+            option("--output FILE, -o FILE", 24) + option("--quiet, -q", 25) +
+            option("--yes, -y", 26) + option("--language XX", 27) +
+            option("--save-phrases FILE", 28) + option("--save-new-phrases FILE", 29) +
+            QStringLiteral("  --help, --version\n\n");
+    text += line(39) + line(40) + line(30) + line(31) + line(32) + line(33) + line(34);
+    return text;
 }

@@ -27,6 +27,9 @@ struct CliArguments {
     bool AssumeYes = false;
     bool ShowHelp = false;
     bool ShowVersion = false;
+    QString Language;        // empty: as the window would choose
+    QString SavePhrasesFile; // set: write the translation file instead of searching
+    bool SaveNewPhrasesOnly = false;
 };
 
 // Parses the arguments (without the program name). On a usage error returns

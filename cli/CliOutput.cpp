@@ -1,5 +1,7 @@
 #include "cli/CliOutput.h"
 
+#include "cli/CliPhrases.h"
+
 #include "platform/Platform.h"
 #include "results/ExportUnit.h"
 #include "results/ResultListUnit.h"
@@ -119,7 +121,8 @@ bool WriteText(QIODevice &device) {
         if (r->IsBlockHead && i > 0)
             text += '\n';
         if (similar)
-            text += (r->IsBlockHead ? QByteArray(">") : QByteArray::number(r->Percent) + '%') + '\t';
+            text +=
+                (r->IsBlockHead ? QByteArray(">") : QByteArray::number(r->Percent) + '%') + '\t';
         text += EscapedPathLine(RowPath(i));
         if (text.size() >= 65536) {
             if (device.write(text) != text.size())
@@ -172,7 +175,7 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
         if (!ExportXls(fileName)) {
-            error = QStringLiteral("cannot write \"%1\"").arg(fileName);
+            error = CliPhraseParam(PhraseCannotWrite, fileName);
             return false;
         }
         return true;
@@ -182,11 +185,11 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     if (toFile) {
         QString reason;
         if (!OpenOutputFile(out, fileName, true, reason)) {
-            error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
+            error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
             return false;
         }
     } else if (!out.open(stdout, QIODevice::WriteOnly)) {
-        error = QStringLiteral("cannot write to standard output");
+        error = CliPhrase(PhraseCannotWriteStdout);
         return false;
     }
     bool written = false;
@@ -205,7 +208,8 @@ bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QSt
     }
     written = out.flush() && written;
     if (!written)
-        error = toFile ? QStringLiteral("cannot write \"%1\": %2").arg(fileName, out.errorString())
-                       : QStringLiteral("cannot write to standard output");
+        error = toFile ? CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") +
+                             out.errorString()
+                       : CliPhrase(PhraseCannotWriteStdout);
     return written;
 }

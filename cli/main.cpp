@@ -1,8 +1,10 @@
 // dupliscan-cli: one search with the engine, the match list on standard output.
 
 #include "cli/CliHost.h"
+#include "cli/CliLanguage.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
+#include "cli/CliPhrases.h"
 #include "compare/FilterUnit.h"
 #include "platform/Platform.h"
 #include "search/CompareDriver.h"
@@ -39,10 +41,10 @@ QString FolderProblemText(SettleProblem problem, const CliArguments &a) {
         return GetPhraseParam(MainFormPhrases(), 13, digit) + QLatin1Char(' ') + path;
     case SettleProblem::NotAFolder1:
     case SettleProblem::NotAFolder2:
-        return QStringLiteral("\"%1\" is a file, not a folder").arg(path);
+        return CliPhraseParam(PhraseIsAFile, path);
     case SettleProblem::Unreadable1:
     case SettleProblem::Unreadable2:
-        return QStringLiteral("cannot read the folder \"%1\" (permission denied)").arg(path);
+        return CliPhraseParam(PhraseFolderUnreadable, path);
     case SettleProblem::NoFolder:
         return Phrase(14);
     case SettleProblem::NestedCancelled:
@@ -74,7 +76,7 @@ bool OutputWritable(const QString &fileName, QString &error) {
     QFile file;
     QString reason;
     if (!OpenOutputFile(file, fileName, false, reason)) {
-        error = QStringLiteral("cannot write \"%1\": %2").arg(fileName, reason);
+        error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
         return false;
     }
     file.close();
@@ -98,10 +100,20 @@ int main(int argc, char **argv) {
         arguments.append(Platform::DecodeName(QByteArray(argv[k])));
 
     QString error;
+    // The lines are kept as read, so that the table can also be written back.
+    if (!SetupCliLanguage(LanguageArgument(arguments), true, error))
+        return Fail(BadUsage, error);
     const std::optional<CliArguments> parsed = ParseArguments(arguments, error);
     if (!parsed)
         return Fail(BadUsage, error);
     CliArguments a = *parsed;
+    if (!a.SavePhrasesFile.isEmpty()) {
+        if (!SaveCliPhrases(a.SavePhrasesFile, a.SaveNewPhrasesOnly, error))
+            return Fail(CannotRun, error);
+        if (!a.Quiet)
+            PrintError(CliPhraseParam(PhrasePhrasesSaved, a.SavePhrasesFile));
+        return Success;
+    }
     if (a.ShowHelp) {
         std::fputs(UsageText().toUtf8().constData(), stdout);
         return Success;
@@ -138,13 +150,15 @@ int main(int argc, char **argv) {
 
     BaseFolders folders{a.Folder1, a.Folder2};
     const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
-    const QString noAnswer = QStringLiteral(" Not continuing without an answer; add --yes to continue.");
+    const QString noAnswer = QLatin1Char(' ') + CliPhrase(PhraseNoAnswer);
     if (problem != SettleProblem::None)
         return Fail(CannotRun, host.Unanswered().isEmpty() ? FolderProblemText(problem, a)
                                                            : host.Unanswered() + noAnswer);
-    const QString warning = CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
+    const QString warning =
+        CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
     if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
-        return Fail(CannotRun, host.Unanswered().isEmpty() ? Phrase(18) : host.Unanswered() + noAnswer);
+        return Fail(CannotRun,
+                    host.Unanswered().isEmpty() ? Phrase(18) : host.Unanswered() + noAnswer);
     if (!OutputWritable(a.OutputFile, error))
         return Fail(CannotRun, error);
 

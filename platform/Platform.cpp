@@ -372,3 +372,131 @@ const char *FindMemory(const char *data, qint64 dataLength, const char *pattern,
 }
 
 } // namespace Platform
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+namespace Platform {
+
+QString ProgramFilePath() {
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString ChangeFileExt(const QString &path, const QString &extension) {
+    const qsizetype slash = path.lastIndexOf(PathDelimiter());
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot > slash)
+        return path.left(dot) + extension;
+    return path + extension;
+}
+
+QString SettingsFilePath(const QString &fileName) {
+    const QString folder = QFileInfo(ProgramFilePath()).absolutePath();
+    const QString beside = WithTrailingDelimiter(folder) + fileName;
+    if (QFileInfo::exists(beside) || QFileInfo(folder).isWritable())
+        return beside;
+    // The same folder as QSettings("Kelmo", "Dupliscan") uses, whichever of the
+    // programs asks.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelmo/Dupliscan/") + fileName;
+}
+
+bool IsReadOnlyFile(const QString &path) {
+    struct stat st {};
+    if (::stat(EncodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool ClearReadOnly(const QString &path) {
+    struct stat st {};
+    const QByteArray name = EncodeName(path);
+    if (::stat(name.constData(), &st) != 0)
+        return false;
+    return ::chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+SystemLanguage SystemDefaultLanguage() {
+    const QLocale locale = QLocale::system();
+    SystemLanguage ids;
+    switch (locale.language()) {
+    case QLocale::Chinese:
+        ids.Primary = 4;
+        break;
+    case QLocale::Czech:
+        ids.Primary = 5;
+        break;
+    case QLocale::German:
+        ids.Primary = 7;
+        break;
+    case QLocale::Greek:
+        ids.Primary = 8;
+        break;
+    case QLocale::English:
+        ids.Primary = 9;
+        break;
+    case QLocale::Spanish:
+        ids.Primary = 10;
+        break;
+    case QLocale::French:
+        ids.Primary = 12;
+        break;
+    case QLocale::Hungarian:
+        ids.Primary = 14;
+        break;
+    case QLocale::Italian:
+        ids.Primary = 16;
+        break;
+    case QLocale::Dutch:
+        ids.Primary = 19;
+        break;
+    case QLocale::Polish:
+        ids.Primary = 21;
+        break;
+    case QLocale::Portuguese:
+        ids.Primary = 22;
+        break;
+    case QLocale::Russian:
+        ids.Primary = 25;
+        break;
+    case QLocale::Albanian:
+        ids.Primary = 28;
+        break;
+    case QLocale::Swedish:
+        ids.Primary = 29;
+        break;
+    case QLocale::Turkish:
+        ids.Primary = 31;
+        break;
+    case QLocale::Afrikaans:
+        ids.Primary = 54;
+        break;
+    default:
+        break;
+    }
+    if (ids.Primary == 9) {
+        switch (locale.territory()) {
+        case QLocale::UnitedStates:
+            ids.Sub = 1;
+            break;
+        case QLocale::UnitedKingdom:
+            ids.Sub = 2;
+            break;
+        case QLocale::Australia:
+            ids.Sub = 3;
+            break;
+        case QLocale::Canada:
+            ids.Sub = 4;
+            break;
+        default:
+            break;
+        }
+    }
+    return ids;
+}
+
+} // namespace Platform

@@ -127,3 +127,30 @@ const char *FindMemory(const char *data, qint64 dataLength, const char *pattern,
                        qint64 patternLength);
 
 } // namespace Platform
+
+// Program files, settings and the system language (language and settings units).
+namespace Platform {
+
+// Full path of the running program file.
+QString ProgramFilePath();
+// The path with the extension of its file name replaced (or appended when it
+// has none); extension includes the dot.
+QString ChangeFileExt(const QString &path, const QString &extension);
+// Where the settings file named fileName lives: beside the program when it is
+// there already or that folder is writable (portable use), otherwise in the
+// user's configuration folder of the program.
+QString SettingsFilePath(const QString &fileName);
+// True when the owner may not write the file (the read-only attribute).
+bool IsReadOnlyFile(const QString &path);
+// Clears the read-only attribute; false when that was not possible.
+bool ClearReadOnly(const QString &path);
+
+// The system's interface language as Windows primary and sub-language ids,
+// so that the language choice reads the same numbers everywhere.
+struct SystemLanguage {
+    int Primary = 0;
+    int Sub = 0;
+};
+SystemLanguage SystemDefaultLanguage();
+
+} // namespace Platform

@@ -39,7 +39,8 @@ CliRun RunCli(const QStringList &arguments, bool checkLeaks = false) {
                            environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                QStringLiteral(":detect_leaks=0"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(DUPLISCAN_CLI), arguments);
+    // English messages whatever the machine's language.
+    process.start(QStringLiteral(DUPLISCAN_CLI), QStringList{"--language", "EN"} + arguments);
     CliRun run;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -127,7 +128,7 @@ private slots:
         const CliRun run = RunCli({Root});
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out, QByteArray());
-        QCOMPARE(run.Err, QByteArray("Keine Duplikate gefunden.\n"));
+        QCOMPARE(run.Err, QByteArray("No duplicates found.\n"));
     }
 
     void awkwardNamesAreEscapedOnePerLine() {
@@ -229,7 +230,7 @@ private slots:
         QCOMPARE(run.ExitCode, 1);
         QCOMPARE(run.Out, QByteArray());
         QCOMPARE(ErrorLines(run.Err), 1);
-        QVERIFY(run.Err.contains("Unterordner") && run.Err.contains("--yes"));
+        QVERIFY(run.Err.contains("subdirectory") && run.Err.contains("--yes"));
         run = RunCli({QStringLiteral("--yes"), QStringLiteral("-q"), P("d"), P("d/sub")});
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out, (P("d/a") + '\n' + P("d/sub/b") + '\n').toUtf8());
@@ -238,7 +239,7 @@ private slots:
         run = RunCli({QStringLiteral("/")});
         QCOMPARE(run.ExitCode, 1);
         QCOMPARE(ErrorLines(run.Err), 1);
-        QVERIFY(run.Err.contains("Windows-Ordner") && run.Err.contains("--yes"));
+        QVERIFY(run.Err.contains("Windows directory") && run.Err.contains("--yes"));
     }
 
     void folderProblemsExitWithOne_data() {
@@ -285,9 +286,10 @@ private slots:
         QTest::newRow("folder mode") << QStringList{"--folders", "some"} << "--folders";
         QTest::newRow("format") << QStringList{"--format", "yaml"} << "--format";
         QTest::newRow("xls without output") << QStringList{"--format", "xls"} << "--output";
-        QTest::newRow("empty output") << QStringList{"-o", ""} << "--output";
-        QTest::newRow("empty certain file") << QStringList{"--certain-file", " "} << "file name";
-        QTest::newRow("three folders") << QStringList{"a", "b", "c"} << "at most two";
+        QTest::newRow("empty output") << QStringList{"-o", ""} << "-o";
+        QTest::newRow("empty certain file")
+            << QStringList{"--certain-file", " "} << "--certain-file";
+        QTest::newRow("three folders") << QStringList{"a", "b", "c"} << "3";
     }
     void usageErrorsNameTheirCause() {
         QFETCH(QStringList, arguments);
@@ -332,9 +334,9 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("cause");
         QTest::newRow("percent too high") << QStringList{"--percent", "101"} << "--percent";
-        QTest::newRow("nothing to compare") << QStringList{"--no-contents"} << "Namen vergleichen";
+        QTest::newRow("nothing to compare") << QStringList{"--no-contents"} << "Compare names";
         QTest::newRow("wildcard with contents")
-            << QStringList{"--certain-file", "%/x.*"} << "unerlaubte Zeichen";
+            << QStringList{"--certain-file", "%/x.*"} << "invalid characters";
     }
     void badUsageExitsWithTwo() {
         QFETCH(QStringList, arguments);

@@ -432,7 +432,7 @@ private slots:
         const QString fourth = Write("d.bin", a);
         auto run = [](const QStringList &arguments, QByteArray *errors = nullptr) {
             QProcess cli;
-            cli.start(QStringLiteral(DUPLISCAN_CLI), arguments);
+            cli.start(QStringLiteral(DUPLISCAN_CLI), QStringList{"--language", "DE"} + arguments);
             if (!cli.waitForFinished(60000))
                 qFatal("dupliscan-cli did not finish");
             if (errors)
