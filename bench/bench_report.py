@@ -71,20 +71,25 @@ def table_command(directory, baseline):
     base = runs.get(baseline) or []
     base_time = statistics.median(t for t, _ in base) if base else None
     base_rss = statistics.median(m for _, m in base) if base else None
-    print("| tool | runs | median wall s | min s | max s | wall / %s | median peak RSS MB | RSS / %s |"
-          % (baseline, baseline))
-    print("|---|---|---|---|---|---|---|---|")
+    if base:
+        print("| tool | runs | median wall s | min s | max s | wall / %s | median peak RSS MB | RSS / %s |"
+              % (baseline, baseline))
+        print("|---|---|---|---|---|---|---|---|")
+    else:
+        print("| search | runs | median wall s | min s | max s | median peak RSS MB |")
+        print("|---|---|---|---|---|---|")
     for tool, figures in runs.items():
         if not figures:
-            print("| %s | 0 | failed | | | | | |" % tool)
+            print("| %s | 0 | failed | | | |%s" % (tool, " | |" if base else ""))
             continue
         times = [t for t, _ in figures]
         rss = [m for _, m in figures]
         t, m = statistics.median(times), statistics.median(rss)
-        time_ratio = "%.2f" % (t / base_time) if base_time else "-"
-        rss_ratio = "%.2f" % (m / base_rss) if base_rss else "-"
-        print("| %s | %d | %.2f | %.2f | %.2f | %s | %.1f | %s |"
-              % (tool, len(figures), t, min(times), max(times), time_ratio, m / 1024, rss_ratio))
+        if base:
+            print("| %s | %d | %.2f | %.2f | %.2f | %.2f | %.1f | %.2f |"
+                  % (tool, len(figures), t, min(times), max(times), t / base_time, m / 1024, m / base_rss))
+        else:
+            print("| %s | %d | %.2f | %.2f | %.2f | %.1f |" % (tool, len(figures), t, min(times), max(times), m / 1024))
     return 0
 
 
