@@ -46,24 +46,51 @@ public:
             if (Options.NamePercent < 100)
                 Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
         }
-        const bool bySize =
-            Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
-        const bool byName = Options.CompareNames && Options.NamePercent == 100;
-        Chained = bySize || byName;
+        BySize = Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
+        ByName = Options.CompareNames && Options.NamePercent == 100;
+        ByNameClass = Options.CompareNames && Options.NamePercent < 100 && !Options.DifferentExts;
+        Chained = BySize || ByName || ByNameClass;
         if (Chained)
-            Chain.Build(n, [&](int k) {
-                QString key;
-                if (bySize)
-                    key = QString::number(Table[std::size_t(k)].Record->Size);
-                if (byName) {
-                    key += QChar(0) + Names[std::size_t(k)].Base;
-                    if (!Options.DifferentExts)
-                        key += QChar(0) + Names[std::size_t(k)].Extension;
-                }
-                return key;
-            });
+            Chain.Build(n, [&](int k) { return KeyOf(k); });
     }
 
+    // Reads the quick sums of every file that has a partner of its size (of
+    // the certain file's size only, when one file's twins are sought) and
+    // chains by sums as well, so that the loop meets only pairs that are
+    // most likely equal. Which files match does not change: a pair with
+    // different sums could never have matched.
+    void ReadSumsAhead() {
+        if (!Options.CompareContents || Table.empty())
+            return;
+        const int n = int(Table.size());
+        std::vector<bool> wanted(std::size_t(n), false);
+        if (!Options.CertainFile.isEmpty()) {
+            for (int j = 0; j >= 0; j = Chain.After(j))
+                wanted[std::size_t(j)] = true;
+        } else {
+            for (int k = 0; k < n; ++k)
+                if (const int partner = Chain.After(k); partner >= 0)
+                    wanted[std::size_t(k)] = wanted[std::size_t(partner)] = true;
+        }
+        int polls = 0;
+        for (int k = 0; k < n; ++k) {
+            if (!wanted[std::size_t(k)])
+                continue;
+            FileRecord &record = *Table[std::size_t(k)].Record;
+            if (record.QuickSum != 0)
+                continue;
+            if (++polls % 16 == 0) {
+                ProcessMessages();
+                if (StopOrTerminate())
+                    return; // the loop turns this into the run's outcome
+            }
+            ShowStatus(ComparePrefix() + Table[std::size_t(k)].Text);
+            record.QuickSum =
+                ComputeQuickSum(FullPathOf(Table[std::size_t(k)]), PrefixHash[std::size_t(k)]);
+        }
+        BySums = true;
+        Chain.Build(n, [&](int k) { return KeyOf(k); });
+    }
     int PhraseId() const override {
         if (Options.CompareContents)
             return 17;
@@ -75,8 +102,8 @@ public:
             ShowStatus(ComparePrefix() + Table[std::size_t(i)].Text);
     }
 
-    int FirstCandidate(int i) override { return Chained ? Chain.After(i) : i + 1; }
-    int NextCandidate(int, int j) override { return Chained ? Chain.After(j) : j + 1; }
+    int FirstCandidate(int i) override { return SkipUnlikelyNames(i, Follow(i)); }
+    int NextCandidate(int i, int j) override { return SkipUnlikelyNames(i, Follow(j)); }
 
     Verdict TestPair(int i, int j, quint8 &percent) override {
         FileRecord &a = *Table[std::size_t(i)].Record;
@@ -119,6 +146,45 @@ public:
     }
 
 private:
+    int Follow(int k) const { return Chained ? Chain.After(k) : k + 1; }
+
+    // Similar names are rare among all pairs; passing over the pairs the cheap
+    // pre-tests reject keeps the loop from touching their records. Every so
+    // often a rejected pair is handed out anyway so the loop still polls.
+    int SkipUnlikelyNames(int i, int j) const {
+        if (!Options.CompareNames || Options.NamePercent == 100)
+            return j;
+        const int n = int(Table.size());
+        for (int skipped = 0; j >= 0 && j < n && skipped < 4096; ++skipped) {
+            if (Similar.MayMatch(i, j))
+                break;
+            j = Follow(j);
+        }
+        return j;
+    }
+
+    QString KeyOf(int k) const {
+        const FileRecord &record = *Table[std::size_t(k)].Record;
+        QString key;
+        if (BySize)
+            key = QString::number(record.Size);
+        if (ByName) {
+            key += QChar(0) + Names[std::size_t(k)].Base;
+            if (!Options.DifferentExts)
+                key += QChar(0) + Names[std::size_t(k)].Extension;
+        }
+        if (ByNameClass)
+            key += QChar(0) + QString::number(Similar.ClassOf(k));
+        if (BySums) {
+            // An unreadable file pairs with nothing; give it a key of its own.
+            if (record.QuickSum == 0 || record.QuickSum == UnreadableSum)
+                return QStringLiteral("#") + QString::number(k);
+            key += QChar(0) + QString::number(record.QuickSum) + QChar(0) +
+                   QString::number(PrefixHash[std::size_t(k)]);
+        }
+        return key;
+    }
+
     bool SumsAgree(int i, int j) const {
         return Table[std::size_t(i)].Record->QuickSum == Table[std::size_t(j)].Record->QuickSum &&
                PrefixHash[std::size_t(i)] == PrefixHash[std::size_t(j)];
@@ -138,10 +204,15 @@ private:
     NameFilter Similar;
     CandidateChain Chain;
     bool Chained = false;
+    bool BySize = false;
+    bool ByName = false;
+    bool ByNameClass = false;
+    bool BySums = false;
 };
 } // namespace
 
 int ExactDriver(const SearchOptions &options, quint8 &outcome) {
     ExactPairs driver(options);
+    driver.ReadSumsAhead();
     return RunPairwiseLoop(options, driver, outcome);
 }

@@ -7,7 +7,6 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
-#include <optional>
 
 namespace {
 FileList TheTable;
@@ -171,34 +170,36 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
 }
 
 void SortFileTable() {
-    // Keys make the comparison affordable for large tables; ties are broken by
-    // the exact text so that every run gives the same order. Without a locale
-    // (C, POSIX) the order is the case-folded text, which needs no collator.
-    const bool plainLocale = QLocale().language() == QLocale::C;
-    const QCollator collator = FolderCollator();
-    struct Keyed {
-        QString Folded;
-        std::optional<QCollatorSortKey> Key;
-        std::size_t Index;
+    // Ties are broken by the exact text so that every run gives the same order.
+    // Without a locale (C, POSIX) the order is that of the case-folded text,
+    // compared in place; otherwise the collator's keys of the case-folded
+    // text, because its own case-insensitivity is not honoured everywhere.
+    std::vector<std::size_t> order(TheTable.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    auto tieBreak = [&](std::size_t a, std::size_t b) {
+        return TheTable[a].Text < TheTable[b].Text;
     };
-    std::vector<Keyed> keyed;
-    keyed.reserve(TheTable.size());
-    for (std::size_t i = 0; i < TheTable.size(); ++i) {
-        if (plainLocale)
-            keyed.push_back({TheTable[i].Text.toCaseFolded(), std::nullopt, i});
-        else
-            keyed.push_back({QString(), collator.sortKey(TheTable[i].Text.toCaseFolded()), i});
+    if (QLocale().language() == QLocale::C) {
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const int c = TheTable[a].Text.compare(TheTable[b].Text, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : tieBreak(a, b);
+        });
+    } else {
+        const QCollator collator = FolderCollator();
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(TheTable.size());
+        for (const FileEntry &entry : TheTable)
+            keys.push_back(collator.sortKey(entry.Text.toCaseFolded()));
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const int c = keys[a].compare(keys[b]);
+            return c != 0 ? c < 0 : tieBreak(a, b);
+        });
     }
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
-        const int order = plainLocale ? a.Folded.compare(b.Folded) : a.Key->compare(*b.Key);
-        if (order != 0)
-            return order < 0;
-        return TheTable[a.Index].Text < TheTable[b.Index].Text;
-    });
     FileList sorted;
     sorted.reserve(TheTable.size());
-    for (const Keyed &k : keyed)
-        sorted.push_back(std::move(TheTable[k.Index]));
+    for (std::size_t i : order)
+        sorted.push_back(std::move(TheTable[i]));
     TheTable.swap(sorted);
 }
 

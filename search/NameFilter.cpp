@@ -72,3 +72,8 @@ bool NameFilter::MayMatch(int i, int j) const {
         return false;
     return (BinDifference(a.Counts.data(), b.Counts.data()) + 1) / 2 <= limit;
 }
+
+int NameFilter::ClassOf(int k) const {
+    const Profile &p = Profiles[std::size_t(k)];
+    return p.Group != 0 ? p.Group : 100 + p.ExtensionId;
+}

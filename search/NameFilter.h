@@ -12,6 +12,9 @@ class NameFilter {
 public:
     void Build(const std::vector<NameParts> &names, quint8 percent, bool differentExts);
     bool MayMatch(int i, int j) const;
+    // Names of different classes never match unless extensions may differ:
+    // the extension's group, or the extension itself when it is in none.
+    int ClassOf(int k) const;
 
 private:
     static constexpr int Bins = 32;
