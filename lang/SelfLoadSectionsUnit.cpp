@@ -1,5 +1,7 @@
 #include "lang/SelfLoadSectionsUnit.h"
 
+#include <QFile>
+
 #include "lang/MultiLingua.h"
 #include "lang/WideSLUnit.h"
 #include "platform/Platform.h"
@@ -11,8 +13,8 @@ enum SectionLoadState : quint8 { NotTried = 0, FileRead = 1, NothingRead = 2 };
 
 struct SectionState {
     quint8 LoadState = NotTried;
-    QByteArray File;
-    qsizetype AreaStart = 0;
+    QByteArray File; // the section area only
+    qint64 AreaStart = 0;
     QString ProgramFile;
 };
 
@@ -71,26 +73,62 @@ QByteArray BuildSection(const QString &name, const QByteArray &content) {
     return section;
 }
 
+namespace {
+// Reads the program file in chunks and keeps only what follows the first
+// "Section:BeginningMark" marker: the program image before it can be many
+// megabytes and nothing needs it in memory.
+bool ReadSectionArea(const QString &path, QByteArray &area, qint64 &start) {
+    const qint64 size = ProbeFileSize(path);
+    if (size <= 0 || size >= (qint64(1) << 32))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray marker = SectionMarker(QLatin1String(BeginningMarkSection));
+    constexpr qint64 Chunk = qint64(1) << 18;
+    QByteArray window;
+    qint64 windowStart = 0;
+    for (;;) {
+        const QByteArray more = file.read(Chunk);
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        if (more.isEmpty()) {
+            start = windowStart + window.size();
+            area.clear();
+            return true;
+        }
+        window += more;
+        const qsizetype p = window.indexOf(marker);
+        if (p >= 0) {
+            start = windowStart + p;
+            area = window.mid(p) + file.readAll();
+            return file.error() == QFileDevice::NoError;
+        }
+        const qsizetype keep = std::min<qsizetype>(window.size(), marker.size() - 1);
+        windowStart += window.size() - keep;
+        window = window.right(keep);
+    }
+}
+} // namespace
+
 void LoadSections() {
     SectionState &s = State();
     if (s.LoadState == FileRead)
         return;
     s.LoadState = NothingRead;
-    if (!ReadFileToString(ProgramFile(), 0, s.File))
+    qint64 start = 0;
+    if (!ReadSectionArea(ProgramFile(), s.File, start))
         return;
     s.LoadState = FileRead;
-    const qsizetype p = s.File.indexOf(SectionMarker(QLatin1String(BeginningMarkSection)));
-    s.AreaStart = p >= 0 ? p : s.File.size();
+    s.AreaStart = start;
 }
 
-QByteArrayView ProgramPart() {
-    const SectionState &s = State();
-    return QByteArrayView(s.File).first(s.AreaStart);
+qint64 ProgramPartSize() {
+    return State().AreaStart;
 }
 
 QByteArrayView SectionArea() {
-    const SectionState &s = State();
-    return QByteArrayView(s.File).sliced(s.AreaStart);
+    return QByteArrayView(State().File);
 }
 
 bool GetSection(const QString &name, QByteArrayView area, QByteArray &content) {

@@ -21,7 +21,8 @@ constexpr const char *PhraseTableSection = "Section:Dupliscan.lng";
 
 // Reads the program file once.
 void LoadSections();
-QByteArrayView ProgramPart();
+// Size of the program image in front of the section area.
+qint64 ProgramPartSize();
 QByteArrayView SectionArea();
 bool GetSection(const QString &name, QByteArrayView area, QByteArray &content);
 

@@ -16,13 +16,6 @@ std::function<qint64(const QString &)> &SizeProbe() {
     return probe;
 }
 
-// Size of a regular file, -1 when there is none.
-qint64 ProbeFileSize(const QString &path) {
-    if (SizeProbe())
-        return SizeProbe()(path);
-    const Platform::FileInfo info = Platform::StatPath(path, true);
-    return info.Exists && info.IsFile ? info.Size : -1;
-}
 
 // Windows-1252 characters 0x80..0x9F; the rest of the page equals Latin-1.
 constexpr char16_t Cp1252High[32] = {
@@ -104,6 +97,14 @@ QByteArray Utf16LEBytes(const QString &text) {
 
 int SystemCodePage() {
     return CodePageUtf8;
+}
+
+// Size of a regular file, -1 when there is none.
+qint64 ProbeFileSize(const QString &path) {
+    if (SizeProbe())
+        return SizeProbe()(path);
+    const Platform::FileInfo info = Platform::StatPath(path, true);
+    return info.Exists && info.IsFile ? info.Size : -1;
 }
 
 void SetFileSizeProbe(std::function<qint64(const QString &)> probe) {

@@ -114,3 +114,5 @@ bool SaveTextFile(const QStringList *list, const QString &path);
 // Files of 4 GiB or more are never read whole. Tests replace the size probe
 // instead of creating such a file; nullptr restores the file system's answer.
 void SetFileSizeProbe(std::function<qint64(const QString &)> probe);
+// The file's size as the text readers see it (the probe's answer in tests).
+qint64 ProbeFileSize(const QString &path);

@@ -237,22 +237,29 @@ int BuildMatchList() {
         }
         TheMatchList.push_back(std::move(entry));
     };
-    // Members follow their head in table order; gather them per head in one pass.
-    std::vector<std::vector<std::size_t>> members(table.size());
-    for (std::size_t j = 0; j < table.size(); ++j) {
-        const FileRecord *r = table[j].Record.get();
-        if (r && r->Group >= 0 && std::size_t(r->Group) != j)
-            members[std::size_t(r->Group)].push_back(j);
+    // Members follow their head in table order. One pass links each head to
+    // its members: next[head] is its first member, next[member] the one after.
+    const int n = int(table.size());
+    std::vector<int> next(std::size_t(n), -1), tail(std::size_t(n), -1);
+    for (int j = 0; j < n; ++j) {
+        const FileRecord *r = table[std::size_t(j)].Record.get();
+        if (!r || r->Group < 0 || r->Group == j)
+            continue;
+        const int head = r->Group;
+        const int last = tail[std::size_t(head)];
+        next[std::size_t(last < 0 ? head : last)] = j;
+        tail[std::size_t(head)] = j;
     }
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const FileRecord *r = table[i].Record.get();
-        if (!r || r->Group < 0 || std::size_t(r->Group) != i)
+    TheMatchList.reserve(std::size_t(CountInBlocks()));
+    for (int i = 0; i < n; ++i) {
+        const FileRecord *r = table[std::size_t(i)].Record.get();
+        if (!r || r->Group < 0 || r->Group != i)
             continue;
         const quint32 color = BlockColors[colorIndex];
         const int h = int(TheMatchList.size());
-        move(i, true, color, -1);
-        for (std::size_t j : members[i])
-            move(j, false, color, h);
+        move(std::size_t(i), true, color, -1);
+        for (int j = next[std::size_t(i)]; j >= 0; j = next[std::size_t(j)])
+            move(std::size_t(j), false, color, h);
         colorIndex = (colorIndex + 1) % BlockColors.size();
     }
     FreeRecords(table);

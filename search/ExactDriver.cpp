@@ -5,33 +5,39 @@
 #include "search/NameFilter.h"
 #include "search/SearchHost.h"
 
-#include <unordered_map>
+#include <QHash>
+#include <algorithm>
 #include <vector>
 
 namespace {
 // Only files that share a key can match, so each file is chained to the next
 // later file with its key and the loop walks that chain instead of all pairs.
 // The chain keeps table order, so blocks, order and counts stay exactly those
-// of the full pairwise walk.
+// of the full pairwise walk. Keys are 64-bit hashes: two keys that collide
+// only merge two chains, and the pair tests still tell their files apart.
 class CandidateChain {
 public:
     template <typename KeyOf> void Build(int n, KeyOf keyOf) {
+        std::vector<std::pair<quint64, int>> keyed;
+        keyed.reserve(std::size_t(n));
+        for (int k = 0; k < n; ++k)
+            keyed.emplace_back(keyOf(k), k);
+        std::sort(keyed.begin(), keyed.end());
         Next.assign(std::size_t(n), -1);
-        std::unordered_map<QString, int> last;
-        last.reserve(std::size_t(n));
-        for (int k = n - 1; k >= 0; --k) {
-            auto [it, inserted] = last.try_emplace(keyOf(k), k);
-            if (!inserted) {
-                Next[std::size_t(k)] = it->second;
-                it->second = k;
-            }
-        }
+        for (std::size_t m = 1; m < keyed.size(); ++m)
+            if (keyed[m].first == keyed[m - 1].first)
+                Next[std::size_t(keyed[m - 1].second)] = keyed[m].second;
     }
     int After(int k) const { return Next[std::size_t(k)]; }
 
 private:
     std::vector<int> Next;
 };
+
+quint64 Mix(quint64 key, quint64 value) {
+    key ^= value + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
+    return key * 0xBF58476D1CE4E5B9ULL;
+}
 
 class ExactPairs : public PairDriver {
 public:
@@ -163,24 +169,23 @@ private:
         return j;
     }
 
-    QString KeyOf(int k) const {
+    quint64 KeyOf(int k) const {
         const FileRecord &record = *Table[std::size_t(k)].Record;
-        QString key;
+        quint64 key = 0;
         if (BySize)
-            key = QString::number(record.Size);
+            key = Mix(key, quint64(record.Size));
         if (ByName) {
-            key += QChar(0) + Names[std::size_t(k)].Base;
+            key = Mix(key, qHash(Names[std::size_t(k)].Base));
             if (!Options.DifferentExts)
-                key += QChar(0) + Names[std::size_t(k)].Extension;
+                key = Mix(key, qHash(Names[std::size_t(k)].Extension));
         }
         if (ByNameClass)
-            key += QChar(0) + QString::number(Similar.ClassOf(k));
+            key = Mix(key, quint64(Similar.ClassOf(k)));
         if (BySums) {
             // An unreadable file pairs with nothing; give it a key of its own.
             if (record.QuickSum == 0 || record.QuickSum == UnreadableSum)
-                return QStringLiteral("#") + QString::number(k);
-            key += QChar(0) + QString::number(record.QuickSum) + QChar(0) +
-                   QString::number(PrefixHash[std::size_t(k)]);
+                return Mix(~quint64(0), quint64(k));
+            key = Mix(Mix(key, record.QuickSum), PrefixHash[std::size_t(k)]);
         }
         return key;
     }

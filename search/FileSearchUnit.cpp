@@ -99,7 +99,12 @@ void EnumerateFolder(const QString &folder, QStringList &subfolders) {
         const bool protectedFile =
             entry.Attributes & (Platform::AttrReadOnly | Platform::AttrSystem);
         record->Mark = (locked || protectedFile) ? StayNoDelete : Stay;
-        TheTable.push_back({relativeFolder + entry.Name, std::move(record)});
+        // Exactly as long as needed: a hundred thousand texts with spare room
+        // would cost megabytes.
+        QString text;
+        text.reserve(relativeFolder.size() + entry.Name.size());
+        text.append(relativeFolder).append(entry.Name);
+        TheTable.push_back({std::move(text), std::move(record)});
     }
 }
 } // namespace
