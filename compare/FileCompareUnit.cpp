@@ -70,13 +70,18 @@ quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash) {
     prefixHash = 0;
     if (!BufferA && !AllocCompareBuffers())
         return 0xFFFFFFFF;
+    return ComputeQuickSumInto(path, BufferA.get(), prefixHash);
+}
+
+quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash) {
+    prefixHash = 0;
     Platform::ReadFile file;
     if (!file.Open(path))
         return 0xFFFFFFFF;
     const qint64 n = std::min(file.Size(), QuickChunk);
-    if (!file.ReadExactly(BufferA.get(), n))
+    if (!file.ReadExactly(buffer, n))
         return 0xFFFFFFFF;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(BufferA.get());
+    const auto *bytes = reinterpret_cast<const unsigned char *>(buffer);
     quint32 sum = 0;
     for (qint64 k = 0; k + 4 <= n; k += 4)
         sum += LittleEndianWord(bytes + k);

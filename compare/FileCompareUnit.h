@@ -20,6 +20,9 @@ quint32 ComputeQuickSum(const QString &path);
 // files always have equal hashes, so a driver can rule out a pair without
 // opening the two files again.
 quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
+// The same with a buffer of the caller's (at least QuickChunk bytes), so that
+// several threads can read sums at once.
+quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash);
 bool FilesEqual(const QString &first, const QString &second);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200

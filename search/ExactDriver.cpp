@@ -7,6 +7,10 @@
 
 #include <QHash>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -38,6 +42,78 @@ quint64 Mix(quint64 key, quint64 value) {
     key ^= value + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
     return key * 0xBF58476D1CE4E5B9ULL;
 }
+
+// Reads the quick sums of many files on a few threads. Every sum is a
+// property of its file alone, so the order in which they are read changes
+// nothing; the calling thread keeps polling, so stop, pause and cancel act
+// at once.
+class SumReader {
+public:
+    SumReader(const std::vector<int> &files, std::vector<quint64> &prefixHash)
+        : Files(files), Table(FileTable()), PrefixHash(prefixHash), Sums(files.size(), 0),
+          Hashes(files.size(), 0), Read(files.size(), 0), Base(Context().CommonBaseFolder) {}
+
+    // False when the run was stopped before every sum was read.
+    bool Run() {
+        const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        std::vector<std::thread> workers;
+        for (unsigned t = 0; t < threads && !Files.empty(); ++t)
+            workers.emplace_back([this] { Work(); });
+        bool stopped = false;
+        while (Done.load() < Files.size()) {
+            ProcessMessages();
+            if (StopOrTerminate()) {
+                stopped = Cancel = true;
+                break;
+            }
+            Pause = Context().RunState == Paused;
+            Host().Sleep(Pause ? 50 : 2);
+        }
+        for (std::thread &worker : workers)
+            worker.join();
+        // Joined: the workers' results are visible here.
+        for (std::size_t m = 0; m < Files.size(); ++m) {
+            if (!Read[m])
+                continue;
+            Table[std::size_t(Files[m])].Record->QuickSum = Sums[m];
+            PrefixHash[std::size_t(Files[m])] = Hashes[m];
+        }
+        return !stopped;
+    }
+
+private:
+    void Work() {
+        const std::unique_ptr<char[]> buffer(new char[QuickChunk]);
+        // Paths are built here, one at a time: all of them at once would
+        // cost megabytes.
+        QString path;
+        for (;;) {
+            while (Pause && !Cancel)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const std::size_t m = Next.fetch_add(1);
+            if (m >= Files.size() || Cancel)
+                return;
+            path.resize(0);
+            path.append(Base).append(Table[std::size_t(Files[m])].Text);
+            Sums[m] = ComputeQuickSumInto(path, buffer.get(), Hashes[m]);
+            Read[m] = 1;
+            Done.fetch_add(1);
+        }
+    }
+
+    const std::vector<int> &Files;
+    FileList &Table;
+    std::vector<quint64> &PrefixHash;
+    // Each slot is written by one worker only.
+    std::vector<quint32> Sums;
+    std::vector<quint64> Hashes;
+    std::vector<char> Read;
+    const QString Base;
+    std::atomic<std::size_t> Next{0};
+    std::atomic<std::size_t> Done{0};
+    std::atomic<bool> Cancel{false};
+    std::atomic<bool> Pause{false};
+};
 
 class ExactPairs : public PairDriver {
 public:
@@ -78,22 +154,12 @@ public:
                 if (const int partner = Chain.After(k); partner >= 0)
                     wanted[std::size_t(k)] = wanted[std::size_t(partner)] = true;
         }
-        int polls = 0;
-        for (int k = 0; k < n; ++k) {
-            if (!wanted[std::size_t(k)])
-                continue;
-            FileRecord &record = *Table[std::size_t(k)].Record;
-            if (record.QuickSum != 0)
-                continue;
-            if (++polls % 16 == 0) {
-                ProcessMessages();
-                if (StopOrTerminate())
-                    return; // the loop turns this into the run's outcome
-            }
-            ShowStatus(ComparePrefix() + Table[std::size_t(k)].Text);
-            record.QuickSum =
-                ComputeQuickSum(FullPathOf(Table[std::size_t(k)]), PrefixHash[std::size_t(k)]);
-        }
+        std::vector<int> files;
+        for (int k = 0; k < n; ++k)
+            if (wanted[std::size_t(k)] && Table[std::size_t(k)].Record->QuickSum == 0)
+                files.push_back(k);
+        if (!SumReader(files, PrefixHash).Run())
+            return; // stopped: the loop turns this into the run's outcome
         BySums = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
     }
