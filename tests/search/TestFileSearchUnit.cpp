@@ -2,13 +2,10 @@
 
 #include "TestSupport.h"
 
-#include <QLocale>
 #include <QTest>
 
 #include <memory>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
 using namespace TestSupport;
 
@@ -42,10 +39,7 @@ class TestFileSearchUnit : public QObject {
 
 private slots:
     void init() { S = std::make_unique<Scratch>(); }
-    void cleanup() {
-        S.reset();
-        QLocale::setDefault(QLocale::c());
-    }
+    void cleanup() { S.reset(); }
 
     void onlySizesFromOneByteBelowTwoGibibytesAreAdmitted() {
         S->Write("empty", {});
@@ -96,19 +90,10 @@ private slots:
         QCOMPARE(TableTexts(true), (QStringList{"other/x.txt", "real/file.txt"}));
     }
 
-    void fifosAndSocketsAreSkippedWithoutOpening() {
+    void fifosAreSkippedWithoutOpening() {
         S->Write("file.txt", "f");
         QCOMPARE(::mkfifo(Platform::EncodeName(S->Root + "fifo").constData(), 0644), 0);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray socketPath = Platform::EncodeName(S->Root + "socket");
-        QVERIFY(fd >= 0 && socketPath.size() < qsizetype(sizeof address.sun_path));
-        std::memcpy(address.sun_path, socketPath.constData(), std::size_t(socketPath.size()));
-        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-        QCOMPARE(::listen(fd, 1), 0);
         ScanRoot(); // opening the FIFO would block here
-        ::close(fd);
         QCOMPARE(TableTexts(), QStringList{"file.txt"});
     }
 
@@ -140,32 +125,16 @@ private slots:
         QVERIFY(!FilesEqual(S->Root + Platform::DecodeName("raw\xff"), S->Root + "copy"));
     }
 
-    void sortIsCaseInsensitiveWithAStableTie() {
-        for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany)}) {
-            QLocale::setDefault(locale);
-            ClearFileTable();
-            for (const char *name : {"cherry", "banana", "Apple", "Banana", "apple", "b", "C"})
-                AddCertainFile(QString::fromLatin1(name), false);
-            SortFileTable();
-            QCOMPARE(TableTexts(),
-                     (QStringList{"Apple", "apple", "b", "Banana", "banana", "C", "cherry"}));
-        }
-    }
-
     void certainFileGoesToTheFront() {
         const QString existing = S->Write("certain.txt", "12345");
         ScanRoot();
         QVERIFY(!AddCertainFile(S->Root + "missing.txt", true)); // a content search needs the file
         QVERIFY(AddCertainFile(existing, true));
-        QCOMPARE(FileTable()[0].Text, existing);
-        QCOMPARE(FileTable()[0].Record->Mark, quint8(Stay));
         QCOMPARE(FileTable()[0].Record->Size, 5);
-        QVERIFY(AddCertainFile(S->Root + "missing.txt", false));
-        QCOMPARE(FileTable()[0].Record->Mark, quint8(Virtual));
         QVERIFY(
             AddCertainFile(QStringLiteral("certain.txt"), true)); // a bare name is never looked up
         QCOMPARE(FileTable()[0].Record->Mark, quint8(Virtual));
-        QCOMPARE(int(FileTable().size()), 4);
+        QCOMPARE(TableTexts(), (QStringList{"certain.txt", existing, "certain.txt"}));
     }
 };
 
