@@ -2,7 +2,11 @@
 // Helpers shared by the tests: writing real files, and a host that records
 // what the engine reports and lets a test steer RunState from inside the loops.
 
+#include "compare/FileCompareUnit.h"
+#include "compare/FilterUnit.h"
 #include "platform/Platform.h"
+#include "search/CompareDriver.h"
+#include "search/FileSearchUnit.h"
 #include "search/SearchContext.h"
 #include "search/SearchHost.h"
 
@@ -11,6 +15,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <ftw.h>
@@ -32,6 +37,15 @@ inline bool WriteFile(const QString &path, const QByteArray &bytes) {
 
 inline bool MakeFolder(const QString &path) {
     return QDir().mkpath(path);
+}
+
+// Writes a file below root (which ends in '/'), making its folders; a failure ends the test.
+inline QString WriteAt(const QString &root, const QString &relative, const QByteArray &bytes) {
+    const QString path = root + relative;
+    MakeFolder(path.left(path.lastIndexOf(QLatin1Char('/'))));
+    if (!WriteFile(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
 }
 
 // Removes a tree by its exact bytes; Qt's own removal cannot reach names that
@@ -87,6 +101,32 @@ public:
     ~HostGuard() { SetHost(nullptr); }
     HostGuard(const HostGuard &) = delete;
     HostGuard &operator=(const HostGuard &) = delete;
+};
+
+// One test's scratch: a fresh engine state, an empty folder (Root ends in '/')
+// and a recording host, all undone when it goes away.
+struct Scratch {
+    QTemporaryDir Dir;
+    QString Root = Dir.path() + QLatin1Char('/');
+    RecordingHost Host;
+    HostGuard Guard{Host};
+    Scratch() { Reset(); }
+    ~Scratch() {
+        RemoveTree(Dir.path());
+        Reset();
+    }
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
+    QString Write(const QString &relative, const QByteArray &bytes) const {
+        return WriteAt(Root, relative, bytes);
+    }
+    static void Reset() {
+        ClearFileTable();
+        ClearMatchList();
+        FreeCompareBuffers();
+        ResetFilter();
+        ResetSearchContext();
+    }
 };
 
 } // namespace TestSupport
