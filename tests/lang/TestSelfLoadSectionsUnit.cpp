@@ -211,6 +211,8 @@ private slots:
                                   "SV=Konstig flagga %1\r\n"_s)));
         QCOMPARE(Cli({"--language", "SV", "--bogus"}, program),
                  u"2:dupliscan-cli: Konstig flagga --bogus\n"_s);
+        QVERIFY(WriteFile(folder.filePath("dupliscan.ini"), "Language=SV\r\n")); // beside it
+        QCOMPARE(Cli({"--bogus"}, program), u"2:dupliscan-cli: Konstig flagga --bogus\n"_s);
         QFile::remove(folder.filePath("dupliscan-cli.lng"));
         QCOMPARE(Cli({"--bogus"}, program),
                  u"2:dupliscan-cli: Unbekannte Option \"--bogus\" (siehe --help)\n"_s);
