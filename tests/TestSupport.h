@@ -35,6 +35,22 @@ inline bool WriteFile(const QString &path, const QByteArray &bytes) {
     return written == bytes.size();
 }
 
+// The whole file; empty when it cannot be read.
+inline QByteArray FileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The text as UTF-16 little-endian bytes, by default behind its byte order mark.
+inline QByteArray Utf16Le(const QString &text, bool mark = true) {
+    QByteArray bytes = mark ? QByteArray("\xFF\xFE", 2) : QByteArray();
+    for (const QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
 inline bool MakeFolder(const QString &path) {
     return QDir().mkpath(path);
 }

@@ -1,110 +1,90 @@
-#include "lang/IniDatei.h"
+// The settings file and the per-user values.
 
-#include <QFile>
+#include "TestSupport.h"
+#include "lang/IniDatei.h"
+#include "lang/RegistryUnit.h"
+
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-QByteArray ReadAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteAll(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-} // namespace
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 class TestIniDatei : public QObject {
     Q_OBJECT
 
     QTemporaryDir Dir;
-    QString Path;
+    QString Path = Dir.filePath("dupliscan.ini");
+
+    void Start(const QByteArray &bytes) {
+        SetSettingsPath(Path);
+        QVERIFY(WriteFile(Path, bytes));
+    }
 
 private slots:
-    void init() {
-        Path = Dir.filePath(QStringLiteral("dupliscan.ini"));
-        QFile::remove(Path);
-        SetSettingsPath(Path);
-    }
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", Dir.filePath("config").toUtf8()); }
     void cleanup() { ResetSettings(); }
 
     void nameMustStandDirectlyBeforeEquals() {
-        WriteAll(Path, "language=FR\r\n");
-        QCOMPARE(ReadSetting("Language"), QStringLiteral("FR"));
-        SetSettingsPath(Path);
-        WriteAll(Path, "Language = FR\r\n");
-        QCOMPARE(ReadSetting("Language"), QString());
-        QCOMPARE(ReadSetting("Language "), QStringLiteral(" FR"));
+        Start("language=FR\r\nA=b=c\r\nA=second\r\n");
+        QCOMPARE(ReadSetting("Language") + '|' + ReadSetting("a"), u"FR|b=c"_s);
+        Start("Language = FR\r\n");
+        QCOMPARE(ReadSetting("Language") + '|' + ReadSetting("Language "), u"| FR"_s);
     }
 
-    void valueIsEverythingAfterFirstEquals() {
-        WriteAll(Path, "A=b=c\r\nA=second\r\n");
-        QCOMPARE(ReadSetting("a"), QStringLiteral("b=c"));
-    }
-
-    void sameValueLeavesFileAlone() {
-        WriteAll(Path, "Language=FR\r\n");
-        WriteSetting("Language", "FR");
+    void onlyChangesAreWrittenAndOnlyAtTheEnd() {
+        const QByteArray before("TipWindow=0\nLanguage=DE\nOther=x\n");
+        Start(before);
+        WriteSetting("Other", "x");
         QVERIFY(!SettingsModified());
-        WriteAll(Path, "changed by hand\r\n");
         SaveSettings();
-        QCOMPARE(ReadAll(Path), QByteArray("changed by hand\r\n"));
-    }
-
-    void changesAreWrittenOnceAtTheEnd() {
-        WriteAll(Path, "TipWindow=0\r\nLanguage=DE\r\nOther=x\r\n");
         WriteSetting("language", "HU");
         WriteSetting("TipWindow", "");
         QVERIFY(SettingsModified());
-        QCOMPARE(ReadAll(Path), QByteArray("TipWindow=0\r\nLanguage=DE\r\nOther=x\r\n"));
+        QCOMPARE(FileBytes(Path), before);
         SaveSettings();
         QVERIFY(!SettingsModified());
-        QCOMPARE(ReadAll(Path), QByteArray("language=HU\r\nOther=x\r\n"));
+        QCOMPARE(FileBytes(Path), QByteArray("language=HU\r\nOther=x\r\n"));
     }
 
-    void missingFileStartsEmptyList() {
-        QCOMPARE(ReadSetting("Language"), QString());
-        WriteSetting("Language", "EN");
+    void utf16FileIsReadAndWrittenAs8Bit() {
+        Start(Utf16Le(u"Language=EL\r\n"_s));
+        QCOMPARE(ReadSetting("Language"), u"EL"_s);
+        WriteSetting("Größe", "ü");
         SaveSettings();
-        QCOMPARE(ReadAll(Path), QByteArray("Language=EN\r\n"));
+        QCOMPARE(FileBytes(Path), QByteArray("Language=EL\r\nGr\xc3\xb6\xc3\x9f"
+                                             "e=\xc3\xbc\r\n"));
     }
 
-    void utf16FileIsRead() {
-        WriteAll(Path, QByteArray::fromHex("fffe") +
-                           QByteArray("L\0a\0n\0g\0u\0a\0g\0e\0=\0E\0L\0\r\0\n\0", 26));
-        QCOMPARE(ReadSetting("Language"), QStringLiteral("EL"));
-        WriteSetting("TipWindow", "0");
-        SaveSettings();
-        QCOMPARE(ReadAll(Path), QByteArray("Language=EL\r\nTipWindow=0\r\n"));
-    }
-
-    void unreadableFileIsNeverReplaced() {
-        const QByteArray mine("\xef\xbb\xbfLanguage=FR\r\nFilenames.CompareMaxLength=20\r\n");
-        WriteAll(Path, mine);
+    void settingsAreNeverLost() {
+        const QByteArray unreadable("\xef\xbb\xbfLanguage=FR\r\n");
+        Start(unreadable);
         QCOMPARE(ReadSetting("Language"), QString());
         WriteSetting("Language", "HU");
-        QCOMPARE(ReadSetting("Language"), QStringLiteral("HU"));
+        QCOMPARE(ReadSetting("Language"), u"HU"_s);
         SaveSettings();
-        QCOMPARE(ReadAll(Path), mine);
-    }
-
-    void unwritableFolderLosesNothing() {
+        QCOMPARE(FileBytes(Path), unreadable);
         SetSettingsPath(Dir.filePath("missing-folder/dupliscan.ini"));
         WriteSetting("Language", "EN");
         SaveSettings();
-        QVERIFY(SettingsModified());
-        QVERIFY(!QFile::exists(Dir.filePath("missing-folder")));
+        QVERIFY(SettingsModified() && !QFile::exists(Dir.filePath("missing-folder")));
     }
 
-    void readOnlyFileIsMadeWritable() {
-        WriteAll(Path, "Language=DE\r\n");
-        QFile::setPermissions(Path, QFile::ReadOwner | QFile::ReadUser);
-        WriteSetting("Language", "SV");
-        SaveSettings();
-        QCOMPARE(ReadAll(Path), QByteArray("Language=SV\r\n"));
+    void commaTextQuotesBlanksCommasAndQuotes() {
+        const QStringList items{"/data/Program Files/", "", "a,b", "say \"hi\"", "/Über/"};
+        const QString text = u"\"/data/Program Files/\",,\"a,b\",\"say \"\"hi\"\"\",/Über/"_s;
+        QCOMPARE(CommaText(items), text);
+        QCOMPARE(FromCommaText(text), items);
+        QCOMPARE(FromCommaText("/data/Program Files/ , b,"),
+                 (QStringList{"/data/Program", "Files/", "b", ""}));
+    }
+
+    void perUserValuesAreStringsOnly() {
+        RegWriteString(false, "Dirs", "\"/a b/\",/c/");
+        QCOMPARE(RegReadString(false, "Dirs"), u"\"/a b/\",/c/"_s);
+        QSettings("Kelmo", "Dupliscan").setValue("Ver", QByteArray("\x01\x02", 2));
+        QCOMPARE(RegReadString(false, "Ver") + RegReadString(false, "Nothing"), QString());
     }
 };
 

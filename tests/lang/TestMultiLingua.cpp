@@ -1,28 +1,49 @@
+// The phrase system: lookup, language choice, phrase lists, message boxes,
+// translated windows, and the phrase tables shipped in the source tree.
+
+#include "TestSupport.h"
+#include "cli/CliPhrases.h"
 #include "lang/IniDatei.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
+#include "lang/UnitPhrases.h"
+#include "lang/widgets/LangWidgets.h"
+#include "search/CompareDriver.h"
 #include "search/MainPhrases.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
+
+using namespace Qt::StringLiterals;
 
 namespace {
-const char *const Table = "DE=Abgebrochen\nEN=Cancelled\nHU=Megszakítva\n\n"
-                          "DE=Datei-Filter\nEN=File filter\nHU=Fájlszűrő\n\n"
-                          "DE=Legende\nEN=Legend\n\n"
-                          "DE=Programmierung\nEN=Programming\n\n"
-                          "DE=Datei\nEN=&File\nHU=&Fájl\n\n"
-                          "DE=Sprache\nEN=Language\n\n"
-                          "DE=.\nEN=dot\n\n"
-                          "DE=Der Ordner #%1 existiert nicht\nEN=The folder #%1 does not exist\n\n"
-                          "DE=nur deutsch\n\n"
-                          "DE=Zeile eins#13#Zeile zwei\nEN=Line one#13#line two\n\n"
-                          "// ID=2;\nDE=Legende lang\nEN=Legend long\nHU=Jelmagyarázat\n\n"
-                          "// ID=3;\nDE=nur deutsch 3\n\n"
-                          "DE=Englisch\nEN=English\nUS=American\n";
+const char *const Table =
+    "DE=Abgebrochen\nEN=Cancelled\nHU=Megszakítva\nPL=Anulowano\n\nDE=Legende\nEN=Legend\n\n"
+    "DE=Datei-Filter\nEN=File filter\nHU=Fájlszűrő\n\nDE=Datei\nEN=&File\nHU=&Fájl\n\n"
+    "DE=.\nEN=dot\n\nDE=Der Ordner #%1 existiert nicht\nEN=The folder #%1 does not exist\n\n"
+    "DE=Zeile eins#13#Zeile zwei\nEN=Line one#13#line two\n\nDE=nur deutsch\n\n"
+    "// ID=2;\nDE=Legende lang\nEN=Legend long\nHU=Jelmagyarázat\n\n// ID=3;\nDE=nur deutsch 3\n\n"
+    "DE=Englisch\nEN=English\nUS=American\n\nDE=Bestätigen\nEN=Confirm\n\nDE=Ja\nEN=Yes\n";
 
-void LoadTable(const QString &text = QString::fromUtf8(Table)) {
-    LoadPhraseText(PhraseTable(), text, false);
+void LoadShippedTables() {
+    ResetPhraseSystem();
+    QByteArray bytes;
+    for (const char *name : {"/lang/Dupliscan.lng.txt", "/lang/CommandLine.lng.txt"})
+        bytes += TestSupport::FileBytes(DUPLISCAN_SOURCE_DIR + QString(name)) + "\n\n";
+    LoadPhraseText(PhraseTable(), QString::fromUtf8(bytes), true);
+}
+
+// Answers the next message box with the button of that caption, or closes it.
+void AnswerBox(QString *title, const QString &button) {
+    QTimer::singleShot(0, [title, button] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        *title = box->windowTitle();
+        for (QAbstractButton *each : box->buttons())
+            if (each->text() == button)
+                return each->click();
+        box->reject();
+    });
 }
 } // namespace
 
@@ -35,244 +56,175 @@ private slots:
     void init() {
         ResetPhraseSystem();
         SetSettingsPath(Dir.filePath("dupliscan.ini"));
-        LoadTable();
+        LoadPhraseText(PhraseTable(), QString::fromUtf8(Table), false);
     }
     void cleanup() {
+        SetFormTranslationHook(nullptr);
+        SetMessageBoxHandler(nullptr);
         ResetPhraseSystem();
         ResetSettings();
     }
 
-    void languageCodes_data() {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("two") << "DE" << true;
-        QTest::newRow("three") << "ABC" << true;
-        QTest::newRow("one") << "D" << false;
-        QTest::newRow("four") << "DEUT" << false;
-        QTest::newRow("lower") << "de" << false;
-        QTest::newRow("digit") << "D1" << false;
-        QTest::newRow("umlaut") << "ÄB" << false;
-    }
-
-    void languageCodes() {
-        QFETCH(QString, code);
-        QFETCH(bool, valid);
-        QCOMPARE(IsLanguageCode(code), valid);
-    }
-
-    void translateNormalisesEnds_data() {
-        QTest::addColumn<QString>("german");
-        QTest::addColumn<QString>("english");
-        QTest::newRow("full stop") << "Abgebrochen."
-                                   << "Cancelled.";
-        QTest::newRow("blank and dots") << "Datei-Filter ..."
-                                        << "File filter ...";
-        QTest::newRow("leading blank") << " Legende"
-                                       << " Legend";
-        QTest::newRow("colon") << "Programmierung:"
-                               << "Programming:";
-        QTest::newRow("single dot is looked up") << "."
-                                                 << "dot";
-        QTest::newRow("blanks only") << "   "
-                                     << "   ";
-        QTest::newRow("no row keeps text") << "Unbekannt:"
-                                           << "Unbekannt:";
-        QTest::newRow("accelerator with row") << "&Datei"
-                                              << "&File";
-        QTest::newRow("accelerator inside word") << "Da&tei"
-                                                 << "&File";
-        QTest::newRow("accelerator without row") << "&Unbekannt"
-                                                 << "Unbekannt";
-        QTest::newRow("ampersand before blank stays") << "A & B"
-                                                      << "A & B";
-        QTest::newRow("second pass ignores case") << "abgebrochen"
-                                                  << "Cancelled";
-        QTest::newRow("no fallback in first pass") << "nur deutsch"
-                                                   << "nur deutsch";
-    }
-
-    void translateNormalisesEnds() {
-        QFETCH(QString, german);
-        QFETCH(QString, english);
-        QCOMPARE(Translate(german, "DE", "EN"), english);
-    }
-
-    void sameLanguageLeavesAccelerator() {
-        QCOMPARE(Translate("&Datei", "DE", "DE"), QStringLiteral("&Datei"));
-        QCOMPARE(Translate("&Datei", "DE", "XX"), QStringLiteral("&Datei"));
-        QCOMPARE(Translate(QString(), "DE", "EN"), QString());
-    }
-
-    void emptyTableTranslatesNothing() {
+    void translateNormalisesEndsAndAccelerators() {
+        // Text, route, result: ends, a single dot, accelerators, the second pass
+        // (ignoring case, falling back) and a variant with and without its own text.
+        const std::tuple<const char *, const char *, const char *> cases[] = {
+            {"Abgebrochen.", "DE EN", "Cancelled."},
+            {"Cancelled.", "EN DE", "Abgebrochen."},
+            {"Datei-Filter ...", "DE EN", "File filter ..."},
+            {"File filter ...", "EN DE", "Datei-Filter ..."},
+            {" Legende:", "DE EN", " Legend:"},
+            {".", "DE EN", "dot"},
+            {"&Datei", "DE EN", "&File"},
+            {"Da&tei", "DE EN", "&File"},
+            {"&Unbekannt", "DE EN", "Unbekannt"},
+            {"A & B", "DE EN", "A & B"},
+            {"&Datei", "DE DE", "&Datei"},
+            {"abgebrochen", "DE EN", "Cancelled"},
+            {"nur deutsch", "DE EN", "nur deutsch"},
+            {"Legende", "DE HU", "Legend"},
+            {"Abgebrochen", "DE US", "Cancelled"},
+            {"Englisch", "DE US", "American"}};
+        for (const auto &[text, route, result] : cases)
+            QCOMPARE(Translate(text, QString(route).left(2), QString(route).mid(3)),
+                     QString::fromUtf8(result));
         ResetPhraseSystem();
-        QCOMPARE(Translate("Abgebrochen.", "DE", "EN"), QStringLiteral("Abgebrochen."));
-        QVERIFY(!SetLanguage("DE", "EN", "EN"));
-        QCOMPARE(PhraseTable()->CurrentCode, QStringLiteral("DE"));
+        QCOMPARE(Translate("Abgebrochen.", "DE", "EN"), u"Abgebrochen."_s);
+        QVERIFY(!SetLanguage("DE", "EN", "EN")); // nothing to switch to
     }
 
-    void fallbackOnlyInSecondPass() {
-        // HU lacks the row: the exact pass finds nothing, the second falls back.
-        PhraseTable()->FallbackCode = "EN";
-        QCOMPARE(Translate("Legende", "DE", "HU"), QStringLiteral("Legend"));
-        PhraseTable()->FallbackCode = "DE";
-        QCOMPARE(Translate("Legende", "DE", "HU"), QStringLiteral("Legende"));
-    }
-
-    void variantUsesItsBase() {
-        QCOMPARE(Translate("Abgebrochen", "DE", "US"), QStringLiteral("Cancelled"));
-        QCOMPARE(Translate("Englisch", "DE", "US"), QStringLiteral("American"));
-    }
-
-    void hints() {
-        QCOMPARE(TranslateHint("Legende|lange Erklärung", "DE", "EN"),
-                 QStringLiteral("Legend|lange Erklärung"));
-        QCOMPARE(TranslateHint("|Legende", "DE", "EN"), QStringLiteral("|Legende"));
-        QCOMPARE(TranslateHint("Legende", "DE", "EN"), QStringLiteral("Legend"));
-    }
-
-    void phrasesReplaceBreaksAndParameter() {
-        QCOMPARE(GetPhraseParam(MainFormPhrases(), 13, "/"),
-                 QStringLiteral("Der Ordner #/ existiert nicht."));
+    void phraseListsGivePhrasesById() {
+        QCOMPARE(GetPhraseParam(MainFormPhrases(), 13, "/"), u"Der Ordner #/ existiert nicht."_s);
         QVERIFY(SetLanguage("DE", "EN", "EN"));
-        QCOMPARE(GetPhraseParam(MainFormPhrases(), 13, "/data/"),
-                 QStringLiteral("The folder #/data/ does not exist."));
         QCOMPARE(GetPhraseParam(MainFormPhrases(), 13, "/a%1b/"),
-                 QStringLiteral("The folder #/a%1b/ does not exist."));
-        QCOMPARE(GetPhrase(MainFormPhrases(), 27), QString());
-        QCOMPARE(GetPhrase(MainFormPhrases(), 30), QString());
-        QCOMPARE(GetPhrase(MainFormPhrases(), 99), QString());
+                 u"The folder #/a%1b/ does not exist."_s);
+        const qsizetype lists = PhraseListRegistry().size();
         TMLStringList list("Test");
         list.Add255Obj("Zeile eins#13#Zeile zwei", 1);
-        QCOMPARE(GetPhrase(list, 1), QStringLiteral("Line one\nline two"));
-    }
-
-    void listsKeepFirstIdAndRegister() {
-        const int before = int(PhraseListRegistry().size());
-        {
-            TMLStringList list("Probe");
-            list.Add255Obj("Text", 1);
-            list.Add255Obj("Text", 2);
-            QCOMPARE(list.TextOf(1), QStringLiteral("Text"));
-            QCOMPARE(list.TextOf(2), QString());
-            QCOMPARE(list.Name(), QStringLiteral("Probe"));
-            QCOMPARE(int(PhraseListRegistry().size()), before + 1);
-        }
-        QCOMPARE(int(PhraseListRegistry().size()), before);
-    }
-
-    void tablePhraseFallbacks() {
-        QCOMPARE(GetTablePhrase(2), QStringLiteral("Legende lang"));
-        QVERIFY(SetLanguage("DE", "HU", "DE"));
-        QCOMPARE(GetTablePhrase(2), QStringLiteral("Jelmagyarázat"));
-        QCOMPARE(GetTablePhrase(3), QStringLiteral("nur deutsch 3"));
-        QCOMPARE(GetTablePhrase(42), QString());
+        list.Add255Obj("Zeile eins#13#Zeile zwei", 2);
+        QCOMPARE(GetPhrase(list, 1), u"Line one\nline two"_s);
+        QCOMPARE(GetPhrase(list, 2), QString()); // a text keeps its first id
+        QCOMPARE(PhraseListRegistry().size(), lists + 1);
     }
 
     void switchingFromEnglishToHungarian() {
-        QVERIFY(SetLanguage("DE", "EN", "EN"));
-        const QString english = Translate("Datei-Filter ...", "DE", "EN");
-        const QString stayedGerman = Translate("nur deutsch", "DE", "EN");
-        QVERIFY(SetLanguage("EN", "HU", "DE"));
-        QCOMPARE(Translate(english, "EN", "HU"), QStringLiteral("Fájlszűrő ..."));
-        QCOMPARE(Translate(stayedGerman, "EN", "HU"), QStringLiteral("nur deutsch"));
-        QCOMPARE(PhraseTable()->CurrentCode, QStringLiteral("HU"));
-        QCOMPARE(PhraseTable()->FallbackCode, QStringLiteral("DE"));
-    }
-
-    void switchRunsHooksAndCharset() {
         QStringList calls;
         SetFormTranslationHook([&](const QString &from, const QString &to) { calls << from + to; });
-        quint8 applied = 99;
-        SetCharsetHook([&](quint8 charset) { applied = charset; });
-        LoadTable(QString::fromUtf8(Table) + "\nDE=x\nPL=y\nEL=z\n");
-        QVERIFY(SetLanguage("DE", "PL", ""));
+        QVERIFY(SetLanguage("DE", "EN", "EN"));
+        const QString english = Translate("Datei-Filter ...", "DE", "EN");
+        QVERIFY(SetLanguage("EN", "HU", "DE"));
+        QCOMPARE(Translate(english, "EN", "HU"), u"Fájlszűrő ..."_s);
+        QCOMPARE(Translate("nur deutsch", "EN", "HU"), u"nur deutsch"_s);
+        QCOMPARE(GetTablePhrase(2), u"Jelmagyarázat"_s);
+        QCOMPARE(GetTablePhrase(3), u"nur deutsch 3"_s); // German fallback
+        QCOMPARE(GetTablePhrase(42), QString());
+        QVERIFY(SetLanguage("HU", "PL", ""));
         QCOMPARE(CurrentCharset(), quint8(238));
-        QCOMPARE(applied, quint8(238));
-        QVERIFY(SetLanguage("PL", "EL", ""));
-        QCOMPARE(CurrentCharset(), quint8(161));
-        QVERIFY(!SetLanguage("EL", "RU", ""));
-        QCOMPARE(calls, (QStringList{"DEPL", "PLEL"}));
-        SetFormTranslationHook(nullptr);
-        SetCharsetHook(nullptr);
+        QCOMPARE(calls, (QStringList{"DEEN", "ENHU", "HUPL"}));
     }
 
-    void startLanguage_data() {
-        QTest::addColumn<int>("primary");
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<QString>("code");
-        QTest::newRow("german system") << 7 << ""
-                                       << "";
-        QTest::newRow("french system") << 12 << ""
-                                       << "FR";
-        QTest::newRow("portuguese system") << 22 << ""
-                                           << "BR";
-        QTest::newRow("japanese system") << 17 << ""
-                                         << "EN";
-        QTest::newRow("setting wins") << 12 << "HU"
-                                      << "HU";
-        QTest::newRow("setting of three letters ignored") << 12 << "HUN"
-                                                          << "FR";
-    }
-
-    void startLanguage() {
-        QFETCH(int, primary);
-        QFETCH(QString, setting);
-        QFETCH(QString, code);
-        SetSystemLanguageForTests(primary, 1);
-        WriteSetting("Language", setting);
-        QCOMPARE(StartLanguageCode(), code);
-    }
-
-    void americanSystemChoosesUs() {
-        SetSystemLanguageForTests(9, 1);
-        QCOMPARE(EnglishVariantCode(), QStringLiteral("US"));
-        QCOMPARE(NormalizeLanguageCode("EN"), QStringLiteral("US"));
-        QCOMPARE(NormalizeLanguageCode("HU"), QStringLiteral("HU"));
+    void languageAtStartAndFromTheMenu() {
+        const auto start = [](int primary, const QString &setting) {
+            SetSystemLanguageForTests(primary, 1);
+            WriteSetting("Language", setting);
+            return StartLanguageCode();
+        };
+        QCOMPARE(start(7, ""), QString());
+        QCOMPARE(start(17, ""), u"EN"_s);
+        QCOMPARE(start(12, "HU"), u"HU"_s);
+        QCOMPARE(start(12, "HUN"), u"FR"_s);
+        QCOMPARE(LanguageFromCaption(PhraseTable(), "  magyar  (Hungarian)"), u"HU"_s);
+        QCOMPARE(LanguageFromCaption(PhraseTable(), "Klingon"), QString());
+        SetSystemLanguageForTests(9, 1); // English system: "English" means US
         QVERIFY(LanguageMenuClick("&English"));
-        QCOMPARE(PhraseTable()->CurrentCode, QStringLiteral("US"));
-        QCOMPARE(ReadSetting("Language"), QStringLiteral("EN"));
-
-        SetSystemLanguageForTests(9, 2);
-        QCOMPARE(EnglishVariantCode(), QStringLiteral("EN"));
-    }
-
-    void choosingStoredLanguageLeavesSettingsUnchanged() {
-        WriteSetting("Language", "HU");
+        QCOMPARE(PhraseTable()->CurrentCode, u"US"_s);
+        QCOMPARE(ReadSetting("Language"), u"EN"_s);
         SaveSettings();
-        QVERIFY(LanguageMenuClick("Magyar (Hungarian)"));
+        QVERIFY(LanguageMenuClick("English"));
         QVERIFY(!SettingsModified());
+        SetSystemLanguageForTests(9, 2);
+        QCOMPARE(NormalizeLanguageCode("EN"), u"EN"_s);
     }
 
-    void captions_data() {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("code");
-        QTest::newRow("native with english") << "Deutsch (German)"
-                                             << "DE";
-        QTest::newRow("lower case, blanks") << "  magyar  (Hungarian)"
-                                            << "HU";
-        QTest::newRow("english shares its name with US") << "English"
-                                                         << "EN";
-        QTest::newRow("code itself") << "hu"
-                                     << "HU";
-        QTest::newRow("unknown") << "Klingon"
-                                 << "";
+    void messageBoxesAnswerThroughTheSeam() {
+        TestSupport::RecordingHost host;
+        TestSupport::HostGuard guard(host);
+        host.Answer = false;
+        QVERIFY(ShowInfo("i") == mrOk && ShowError("e") == mrOk && AskYesCancel("q") == mrCancel);
+        QCOMPARE(AskYesNo("q"), int(mrNo));
+        QCOMPARE(host.Infos + host.Errors + host.Questions, (QStringList{"i", "e", "q", "q"}));
+        QList<int> shown;
+        SetMessageBoxHandler([&](const QString &, TMsgDlgType type, int buttons) {
+            shown << int(type) << buttons;
+            return int(mrYes);
+        });
+        QVERIFY(AskYesCancel("q") == mrYes && ShowError("e") == mrYes && AskYesNo("q") == mrYes);
+        QCOMPARE(shown, (QList<int>{int(TMsgDlgType::Confirmation), mbYes | mbCancel,
+                                    int(TMsgDlgType::Error), mbOK, int(TMsgDlgType::Confirmation),
+                                    mbYes | mbNo}));
     }
 
-    void captions() {
-        QFETCH(QString, caption);
-        QFETCH(QString, code);
-        PhraseTable()->AddLanguage("US");
-        QCOMPARE(LanguageFromCaption(PhraseTable(), caption), code);
+    void windowsMenusAndBoxesAreTranslated() {
+        InstallWidgetLanguageSupport();
+        QWidget window;
+        window.setWindowTitle("Legende");
+        QMenu *file = (new QMenuBar(&window))->addMenu("&Datei");
+        QAction *open = file->addAction("Datei-Filter ...");
+        open->setStatusTip("Legende|bleibt");
+        auto *check = new QCheckBox("Legende lang", new QGroupBox("Legende:", &window));
+        check->setToolTip("|Legende");
+        check->resize(10, check->height());
+        QVERIFY(SetLanguage("DE", "EN", "EN"));
+        QCOMPARE((QStringList{window.windowTitle(), file->title(), open->text(), open->statusTip(),
+                              check->text(), check->toolTip()}),
+                 (QStringList{"Legend", "&File", "File filter ...", "Legend|bleibt", "Legend long",
+                              "|Legende"}));
+        QVERIFY(check->width() >= check->fontMetrics().horizontalAdvance(check->text()) + 22);
+        QString title;
+        AnswerBox(&title, "Yes");
+        QCOMPARE(AskYesCancel("Weiter?"), int(mrYes));
+        QCOMPARE(title, u"Confirm"_s);
+        AnswerBox(&title, {});
+        QCOMPARE(AskYesNo("Weiter?"), int(mrNo)); // closed without a button: never Yes
+        QVERIFY(SetLanguage("EN", "HU", "DE"));
+        QLabel later("Datei-Filter ..."); // a window opened after the switch
+        TranslateForm(&later);
+        QCOMPARE(later.text() + open->text(), u"Fájlszűrő ...Fájlszűrő ..."_s);
+        QMenu menu;
+        BuildLanguageMenu(PhraseTable(), &menu, true, {});
+        QCOMPARE(menu.actions().at(2)->text(), u"Magyar (Hungarian)"_s); // sorted, none for US
+        QCOMPARE(menu.actions().size(), 4);
     }
 
-    void menuEntries() {
-        QStringList captions;
-        for (const LanguageMenuEntry &entry : LanguageMenuEntries(PhraseTable(), true))
-            captions << entry.Caption;
-        QCOMPARE(captions, (QStringList{"Deutsch (German)", "English", "Magyar (Hungarian)"}));
-        QCOMPARE(LanguageMenuEntries(PhraseTable(), false).size(), 2);
+    void shippedTablesAreComplete() {
+        LoadShippedTables();
+        for (const auto &build :
+             {MainFormPhrases, FileSearchPhrases, FilterUnitPhrases, AskToDeletePhrases,
+              InfoUnitPhrases, SelectNamesFormPhrases, DeletionProblemPhrases, CommandLinePhrases})
+            build();
+        QCOMPARE(PhraseTable()->IndexOfLanguage("DE"), 0);
+        const int english = PhraseTable()->IndexOfLanguage("EN");
+        const auto marks = [](const QString &text) {
+            return QPair(text.count(u"%1"_s), text.count(u"#13#"_s));
+        };
+        QStringList wrong;
+        QSet<QString> rows;
+        for (const auto &row : PhraseTable()->Groups) {
+            rows.insert(row->Text(0));
+            if (row->Text(0).isEmpty() || row->Text(english).isEmpty())
+                wrong << "incomplete: " + row->Texts.join(" | ");
+            for (int k = 1; k < row->Texts.size(); ++k)
+                if (!row->Text(k).isEmpty() && marks(row->Text(k)) != marks(row->Text(0)))
+                    wrong << PhraseTable()->Languages[size_t(k)]->Code + ": " + row->Text(k);
+        }
+        for (const TMLStringList *list : PhraseListRegistry())
+            for (const QString &text : list->Texts())
+                if (const QString key = SplitPhraseKey(text).Text;
+                    !key.trimmed().isEmpty() && !rows.contains(key))
+                    wrong << "no row: " + list->Name() + ": " + key;
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
     }
 };
 
-QTEST_GUILESS_MAIN(TestMultiLingua)
+QTEST_MAIN(TestMultiLingua)
 #include "TestMultiLingua.moc"

@@ -1,44 +1,30 @@
+// Phrase table storage: wide text files, the section area in the program file,
+// phrase files for translators, and the built command line that carries them.
+
+#include "TestSupport.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
 #include "lang/WideSLUnit.h"
 
-#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
 namespace {
-QByteArray Utf16(const QString &text, bool mark = true) {
-    QByteArray bytes = mark ? QByteArray("\xFF\xFE", 2) : QByteArray();
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
 }
 
-void WriteAll(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+const QByteArray Image("\x7F"
+                       "ELF image");
+const QByteArray Tips = Utf16Le(u"DE=Tipps\r\nEN=Tips\r\n"_s);
 
-QByteArray ReadAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-TWStringList Lines(const QString &text) {
-    TWStringList lines;
-    SetWideText(lines, text);
-    return lines;
-}
-
-// A fake program: some image bytes and then the section area.
+// Image bytes and then the section area.
 QByteArray Program(const QByteArray &tableContent) {
-    return QByteArray("\x7F"
-                      "ELF program image",
-                      18) +
-           BuildSection(QLatin1String(BeginningMarkSection), QByteArray()) +
+    return Image + BuildSection(QLatin1String(BeginningMarkSection), {}) +
            BuildSection("Section:Other", "xyz") +
            BuildSection(QLatin1String(PhraseTableSection), tableContent);
 }
@@ -49,6 +35,25 @@ class TestSelfLoadSectionsUnit : public QObject {
 
     QTemporaryDir Dir;
 
+    void UseProgram(const QByteArray &bytes) {
+        QVERIFY(WriteFile(Dir.filePath("prog"), bytes));
+        SetProgramFileForTests(Dir.filePath("prog"));
+    }
+
+    // Exit code and error output of the command line, as "2:text".
+    QString Cli(const QStringList &arguments, const QString &program = DUPLISCAN_CLI,
+                const QString &locale = "C.UTF-8") {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        env.insert("XDG_CONFIG_HOME", Dir.filePath("config"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(Dir.path());
+        process.start(program, arguments);
+        process.waitForFinished(60000);
+        return QString::number(process.exitCode()) + ':' + process.readAllStandardError();
+    }
+
 private slots:
     void init() { ResetPhraseSystem(); }
     void cleanup() {
@@ -57,189 +62,160 @@ private slots:
         SetFileSizeProbe(nullptr);
     }
 
-    void markerScramblesName() {
-        QCOMPARE(SectionMarker("AB"), QByteArray("\xF7\xE2\xE1\xF7"));
-        QCOMPARE(BuildSection("A", "xy"), QByteArray("\xF7\xE2\xF7\x02\x00\x00\x00xy", 9));
+    void byteOrderMarks() {
+        const std::tuple<const char *, int, int> cases[] = {
+            // bytes, kind, length
+            {"41424344", 0, 0}, {"efbbbf41", 1, 3}, {"fffe4100", 2, 2}, {"feff0041", 3, 2},
+            {"fffe0000", 4, 4}, {"0000feff", 5, 4}, {"fffe", 2, 2},     {"ff", 0, 0}};
+        for (const auto &[hex, kind, length] : cases) {
+            const ByteOrderMark mark = DetectByteOrderMark(Hex(hex));
+            QVERIFY2(mark.Kind == kind && mark.Length == length, hex);
+        }
+    }
+
+    void utf16Lines() {
+        const std::tuple<const char *, int, int, QStringList> cases[] = {
+            // bytes, kind when unmarked, result, lines
+            {"fffe41000d000a004200", 0, 0, {"A", "B"}}, // CR LF
+            {"fffe41000d000d00", 0, 0, {"A", ""}},      // CR CR
+            {"fffe41000a000d004200", 0, 0, {"A", "B"}}, // LF CR
+            {"41000a004200", 2, 0, {"A", "B"}},         // LF, no mark
+            {"fffe410042", 0, 0, {"A"}},                // odd last byte
+            {"41000a00", 0, 1, {}},                     // no mark, no default
+            {"efbbbf41", 0, 2, {}},                     // UTF-8 unsupported
+            {"fffe000d", 0, 0, {"\u0D00"}}};            // 0x0D00 is no break
+        for (const auto &[hex, defaultKind, result, lines] : cases) {
+            TWStringList list;
+            const QByteArray bytes = Hex(hex);
+            QCOMPARE(SplitUtf16Lines(bytes.constData(), bytes.size(), defaultKind, list), result);
+            QCOMPARE(list.ToStringList(), lines);
+        }
+    }
+
+    void hugeFilesAreNotRead() {
+        QByteArray bytes;
+        QVERIFY(WriteFile(Dir.filePath("f"), "data"));
+        SetFileSizeProbe([](const QString &) { return qint64(1) << 32; });
+        QVERIFY(!ReadFileToString(Dir.filePath("f"), 0, bytes));
     }
 
     void sectionsAreFoundBehindTheImage() {
-        const QString path = Dir.filePath("prog");
-        WriteAll(path, Program(Utf16("DE=Tipps\r\nEN=Tips\r\n")));
-        SetProgramFileForTests(path);
+        QCOMPARE(BuildSection("AB", "xy"), QByteArray("\xF7\xE2\xE1\xF7\x02\x00\x00\x00xy", 10));
+        UseProgram(Program(Tips));
         QByteArray content;
-        QVERIFY(!GetSection("Section:Other", {}, content)); // nothing read yet
         LoadSections();
-        QCOMPARE(ProgramPartSize(), qint64(18)); // "\x7FELF program image"
-        QVERIFY(GetSection("Section:Other", SectionArea(), content));
-        QCOMPARE(content, QByteArray("xyz"));
+        QCOMPARE(ProgramPartSize(), qint64(Image.size()));
+        QVERIFY(GetSection("Section:Other", SectionArea(), content) && content == "xyz");
         QVERIFY(!GetSection("Section:Missing", SectionArea(), content));
         LoadPhraseTable(false);
-        QCOMPARE(PhraseTable()->Groups.size(), size_t(1));
-        QCOMPARE(Translate("Tipps", "DE", "EN"), QStringLiteral("Tips"));
+        QCOMPARE(Translate("Tipps", "DE", "EN"), u"Tips"_s);
     }
 
     void lengthPastTheEndGivesWhatIsThere() {
-        const QString path = Dir.filePath("cut");
-        QByteArray bytes = Program(Utf16("DE=Tipps\r\nEN=Tips\r\n"));
-        bytes.chop(4); // "\r\n" of the last line is gone, the length still claims it
-        WriteAll(path, bytes);
-        SetProgramFileForTests(path);
+        UseProgram(Program(Tips).chopped(4));
         LoadSections();
         QByteArray content;
         QVERIFY(GetSection(QLatin1String(PhraseTableSection), SectionArea(), content));
-        QCOMPARE(content, Utf16("DE=Tipps\r\nEN=Tips"));
-
-        WriteAll(path, QByteArray("image") + SectionMarker(QLatin1String(BeginningMarkSection)) +
-                           "\x01\x02");
-        SetProgramFileForTests(path);
+        QCOMPARE(content, Utf16Le(u"DE=Tipps\r\nEN=Tips"_s));
+        UseProgram(Image + SectionMarker(QLatin1String(BeginningMarkSection)) + "\x01\x02");
         LoadSections();
         QVERIFY(!GetSection(QLatin1String(BeginningMarkSection), SectionArea(), content));
     }
 
-    void withoutSectionTheLngFileIsRead() {
-        const QString path = Dir.filePath("plain.bin");
-        WriteAll(path, "just a program image");
-        WriteAll(Dir.filePath("plain.lng"), Utf16("DE=Tipps\r\nFR=Astuces\r\n"));
-        SetProgramFileForTests(path);
-        LoadPhraseTable(false);
-        QCOMPARE(SectionArea().size(), 0);
-        QCOMPARE(Translate("Tipps", "DE", "FR"), QStringLiteral("Astuces"));
-    }
-
-    void unreadableSourcesLeaveTableEmpty() {
+    void badSourcesGiveNoOrPartialTable() {
         SetProgramFileForTests(Dir.filePath("missing-program"));
         LoadPhraseTable(false);
         QVERIFY(PhraseTable()->Groups.empty());
-
-        const QString path = Dir.filePath("big");
-        WriteAll(path, Program(Utf16("DE=Tipps\r\nEN=Tips\r\n")));
-        SetFileSizeProbe([](const QString &) { return qint64(1) << 32; });
-        SetProgramFileForTests(path);
-        LoadPhraseTable(false);
-        QVERIFY(PhraseTable()->Groups.empty());
-    }
-
-    void otherUnicodeFormsGiveEmptyTable() {
-        const QString path = Dir.filePath("be");
-        WriteAll(path, Program(QByteArray("\xFE\xFF\x00"
-                                          "D\x00"
-                                          "E",
-                                          6)));
-        SetProgramFileForTests(path);
+        UseProgram(Program(Hex("feff0044"))); // big-endian UTF-16
         LoadPhraseText(PhraseTable(), "DE=x\nEN=y", false);
         LoadPhraseTable(false);
         QVERIFY(PhraseTable()->Groups.empty());
-    }
-
-    void phraseFiles() {
-        const QString path = Dir.filePath("t.lng");
-        WriteAll(path, "DE=Tipps\rEN=Tips\n\rDE=Abgebrochen\r\nEN=Cancelled\n\nDE=x");
-        QVERIFY(LoadPhraseFile(PhraseTable(), path, false));
-        QCOMPARE(PhraseTable()->Groups.size(), size_t(3));
-        QCOMPARE(PhraseTable()->Groups[1]->Texts, (QStringList{"Abgebrochen", "Cancelled"}));
-
-        // A UTF-16 file cut in the middle of a character keeps what is whole.
-        WriteAll(path, Utf16("DE=Tipps\r\nEN=Tips").chopped(1));
-        QVERIFY(LoadPhraseFile(PhraseTable(), path, false));
-        QCOMPARE(PhraseTable()->Groups[0]->Texts, (QStringList{"Tipps", "Tip"}));
-
-        WriteAll(path, QByteArray());
-        QVERIFY(!LoadPhraseFile(PhraseTable(), path, false));
+        LoadPhraseText(PhraseTable(), "DE=x\nEN=y", false);
+        QVERIFY(WriteFile(Dir.filePath("empty.lng"), {}));
+        QVERIFY(!LoadPhraseFile(PhraseTable(), Dir.filePath("empty.lng"), false));
         QCOMPARE(PhraseTable()->Groups.size(), size_t(1)); // kept
-        WriteAll(path, "\xEF\xBB\xBF"
-                       "DE=x\r\n");
-        QVERIFY(!LoadPhraseFile(PhraseTable(), path, false));
-    }
-
-    void groupLines_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("isRow");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QStringList>("codes");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("id comment")
-            << "// ID=5;\nDE=Tipps" << true << 5 << QStringList{"DE"} << QStringList{"Tipps"};
-        QTest::newRow("no blank after slashes")
-            << "//ID=5;\nDE=Tipps" << true << 0 << QStringList{"DE"} << QStringList{"Tipps"};
-        QTest::newRow("id item ignores case")
-            << "// x=1; id=12;\nDE=a" << true << 12 << QStringList{"DE"} << QStringList{"a"};
-        QTest::newRow("id in key")
-            << "DE7=Text" << true << 7 << QStringList{"DE"} << QStringList{"Text"};
-        QTest::newRow("lower key, blanks")
-            << "de = Text " << true << 0 << QStringList{"DE"} << QStringList{"Text"};
-        QTest::newRow("empty key")
-            << "=Text\nDE=a" << true << 0 << QStringList{"DE"} << QStringList{"a"};
-        QTest::newRow("long key") << "GERMAN=Text\nDE=a" << true << 0 << QStringList{"DE"}
-                                  << QStringList{"a"};
-        QTest::newRow("no equals")
-            << "Text ohne\nDE=a" << true << 0 << QStringList{"DE"} << QStringList{"a"};
-        QTest::newRow("empty text counts")
-            << "XX=" << true << 0 << QStringList{"XX"} << QStringList{""};
-        QTest::newRow("three letters")
-            << "DE=a\nDEU=b" << true << 0 << QStringList{"DE", "DEU"} << QStringList{"a", "b"};
-        QTest::newRow("comments only")
-            << "// eins\n// ID=3;" << false << 3 << QStringList{} << QStringList{};
-        QTest::newRow("value keeps later equals")
-            << "EN=a=b" << true << 0 << QStringList{"EN"} << QStringList{"a=b"};
     }
 
     void groupLines() {
-        QFETCH(QString, text);
-        QFETCH(bool, isRow);
-        QFETCH(int, id);
-        QFETCH(QStringList, codes);
-        QFETCH(QStringList, texts);
-        tMLGroup row;
-        row.Owner = PhraseTable();
-        int index = 0;
-        QCOMPARE(ReadGroup(row, Lines(text), index, false), isRow);
-        QCOMPARE(row.Id, id);
-        QStringList found;
-        for (const auto &info : PhraseTable()->Languages)
-            found << info->Code;
-        QCOMPARE(found, codes);
-        QCOMPARE(row.Texts, texts);
+        const std::pair<const char *, const char *> cases[] = {
+            // lines, row read
+            {"// ID=5;|DE=Tipps", "5 DE=Tipps"}, {"//ID=5;|DE=Tipps", "0 DE=Tipps"},
+            {"// x=1; id=12;|DE=a", "12 DE=a"},  {"DE7=Text", "7 DE=Text"},
+            {"de = Text ", "0 DE=Text"},         {"=Text|DE=a", "0 DE=a"},
+            {"GERMAN=Text|DE=a", "0 DE=a"},      {"XX=", "0 XX="},
+            {"DE=a|DEU=b=c", "0 DE=a DEU=b=c"},  {"// ID=3;", "no row"}};
+        for (const auto &[text, expected] : cases) {
+            ResetPhraseSystem();
+            tMLGroup group;
+            group.Owner = PhraseTable();
+            TWStringList lines;
+            SetWideText(lines, QString::fromUtf8(text).replace('|', '\n'));
+            int index = 0;
+            QString read =
+                ReadGroup(group, lines, index, false) ? QString::number(group.Id) : "no row";
+            for (qsizetype k = 0; k < group.Texts.size(); ++k)
+                read += ' ' + PhraseTable()->Languages[size_t(k)]->Code + '=' + group.Texts[k];
+            QCOMPARE(read, QString::fromUtf8(expected));
+        }
     }
 
-    void blankLinesMakeNoRows() {
-        LoadPhraseText(PhraseTable(), "\n  \n// c\nDE=a\nEN=b\n\n\n \t\nDE=c\n\n\n", false);
-        QCOMPARE(PhraseTable()->Groups.size(), size_t(2));
-        QCOMPARE(PhraseTable()->Groups[0]->Comment, QStringLiteral("// c"));
-    }
-
-    void saveAllPhrases() {
+    void savingAllAndNewPhrases() {
         LoadPhraseText(PhraseTable(),
-                       "// ID=1;\nDE=Eins\nEN=One\nHU=Egy\nFR=Un\n\n"
+                       "// ID=1;\nDE=Eins\nEN=One\nHU=Egy\nFR=Un\n\n \t\n"
                        "// note\n// newer note\nDE=Zwei\nEN=Two\n FR =  Deux \nABC=drei\n\n"
                        "DE=Drei\nFR=\n",
                        true);
         PhraseTable()->CurrentCode = "FR";
         const QString path = Dir.filePath("all.txt");
         QVERIFY(SavePhrases(PhraseTable(), false, path));
-        QCOMPARE(ReadAll(path), Utf16("// ID=1;\r\nDE=Eins\r\nEN=One\r\nFR=Un\r\n\r\n"
-                                      "// newer note\r\nDE=Zwei\r\nEN=Two\r\nFR =  Deux\r\n"
-                                      "ABC=drei\r\n\r\nDE=Drei\r\n\r\n"));
-    }
-
-    void saveNewPhrases() {
+        QCOMPARE(FileBytes(path), Utf16Le(u"// ID=1;\r\nDE=Eins\r\nEN=One\r\nFR=Un\r\n\r\n"
+                                          "// newer note\r\nDE=Zwei\r\nEN=Two\r\nFR =  Deux\r\n"
+                                          "ABC=drei\r\n\r\nDE=Drei\r\n\r\n"_s));
         LoadPhraseText(PhraseTable(), "DE=Eins\nEN=One\nFR=Un\n\nDE=Zwei\nEN=Two\n", true);
-        PhraseTable()->CurrentCode = "FR";
-        const QString path = Dir.filePath("new.txt");
         QVERIFY(SavePhrases(PhraseTable(), true, path));
-        QCOMPARE(ReadAll(path), Utf16("DE=Zwei\r\nEN=Two\r\n\r\n"));
-
+        QCOMPARE(FileBytes(path), Utf16Le(u"DE=Zwei\r\nEN=Two\r\n\r\n"_s));
         PhraseTable()->CurrentCode = "DE";
         QVERIFY(SavePhrases(PhraseTable(), true, path));
-        QCOMPARE(ReadAll(path), QByteArray());
-
-        QString error;
-        QVERIFY(!SavePhrases(PhraseTable(), false, Dir.filePath("no/folder/x.txt"), &error));
-        QVERIFY(!error.isEmpty());
+        QCOMPARE(FileBytes(path).size(), 0);
     }
 
-    void rowsWithoutSourceLinesAreNotSaved() {
-        LoadPhraseText(PhraseTable(), "DE=Eins\nEN=One\n", false);
-        QCOMPARE(BuildSaveLines(PhraseTable(), QString()).Count(), 0);
+    void builtCommandLineCarriesItsTable() {
+        const QByteArray image = FileBytes(DUPLISCAN_CLI);
+        const QByteArray marker = SectionMarker(QLatin1String(PhraseTableSection));
+        const qsizetype at = image.indexOf(marker);
+        QVERIFY(at > 0 && image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection))) < at);
+        QCOMPARE(image.mid(at + marker.size() + 4, 2), QByteArray("\xFF\xFE"));
+        QCOMPARE(Cli({"--language", "EN", "--bogus"}),
+                 u"2:dupliscan-cli: unknown option \"--bogus\" (see --help)\n"_s);
+        QCOMPARE(Cli({"--bogus"}, DUPLISCAN_CLI, "fr_FR.UTF-8"),
+                 u"2:dupliscan-cli: Option inconnue \"--bogus\" (voir --help)\n"_s);
+        const QString all = Dir.filePath("all.txt");
+        QCOMPARE(Cli({"--language", "FR", "-q", "--save-phrases", all}), u"0:"_s);
+        QVERIFY(
+            FileBytes(all).contains(Utf16Le(u"\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value "
+                                            "for %1\r\nFR=Valeur non valide pour %1\r\n\r\n"_s,
+                                            false)));
+        QVERIFY(FileBytes(all).startsWith("\xFF\xFE") &&
+                !FileBytes(all).contains(Utf16Le(u"HU="_s, false)));
+    }
+
+    void strippedCommandLineReadsLngBesideIt() {
+        QByteArray image = FileBytes(DUPLISCAN_CLI);
+        image.truncate(image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection))));
+        QTemporaryDir folder;
+        const QString program = folder.filePath("dupliscan-cli");
+        QVERIFY(WriteFile(program, image));
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(WriteFile(folder.filePath("dupliscan-cli.lng"),
+                          Utf16Le(u"DE=Unbekannte Option \"%1\" (siehe --help)\r\nEN=Odd %1\r\n"
+                                  "SV=Konstig flagga %1\r\n"_s)));
+        QCOMPARE(Cli({"--language", "SV", "--bogus"}, program),
+                 u"2:dupliscan-cli: Konstig flagga --bogus\n"_s);
+        QVERIFY(WriteFile(folder.filePath("dupliscan.ini"), "Language=SV\r\n")); // beside it
+        QCOMPARE(Cli({"--bogus"}, program), u"2:dupliscan-cli: Konstig flagga --bogus\n"_s);
+        QFile::remove(folder.filePath("dupliscan-cli.lng"));
+        QCOMPARE(Cli({"--bogus"}, program),
+                 u"2:dupliscan-cli: Unbekannte Option \"--bogus\" (siehe --help)\n"_s);
     }
 };
 
