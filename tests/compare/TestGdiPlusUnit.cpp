@@ -37,23 +37,18 @@ private slots:
         QTest::newRow("empty .png") << "empty.png" << QByteArray();
         QTest::newRow("png cut after its header") << "cut.png" << Png(64, 64).left(40);
         QTest::newRow("jpeg marker only") << "marker.jpg" << QByteArray("\xFF\xD8\xFF", 3);
-        QTest::newRow("missing file") << "gone.png" << QByteArray();
-        QTest::newRow("folder") << "folder.png" << QByteArray();
     }
     void badFilesGiveNoBitmap() {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        if (name == "folder.png")
-            QVERIFY(MakeFolder(PathOf(name)));
-        else if (name != "gone.png")
-            QVERIFY(WriteFile(PathOf(name), bytes));
+        QVERIFY(WriteFile(PathOf(name), bytes));
         // A truncated PNG may decode partially; it must never crash and, when a
         // picture comes back, it has the size its header announced.
         const QImage bitmap = LoadImageAsBitmap(PathOf(name));
         QVERIFY(bitmap.isNull() || bitmap.size() == QSize(64, 64));
         QImage graphic(2, 2, QImage::Format_RGB32);
         QVERIFY(!LoadImageIntoGraphic(PathOf(name), graphic) || bitmap.size() == QSize(64, 64));
-        QCOMPARE(QFileInfo::exists(PathOf(name)), name != "gone.png");
+        QVERIFY(QFileInfo::exists(PathOf(name)));
     }
 
     // 20000 x 20000 pixels would take 1.6 GB as a bitmap; the header tells so

@@ -47,14 +47,6 @@ private slots:
         for (int k = 0; k < 4; ++k)
             QCOMPARE(qRed(bitmap.pixel(k % 2, k / 2)), expected[k]);
     }
-
-    void gradientRunsFromTopToBottomInFixedPoint() {
-        const QImage white = CreateGradientImage(4, 0x000000, 0xFFFFFF);
-        QCOMPARE(white.size(), QSize(16, 4));
-        for (int y = 0; y < 4; ++y)
-            QCOMPARE(white.pixel(15, y), qRgb(255 - 64 * y, 255 - 64 * y, 255 - 64 * y));
-        QCOMPARE(CreateGradientImage(10, 0x5D7BFF, 0x5D7BFF).pixel(3, 9), qRgb(0xFF, 0x7B, 0x5D));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestImageUnit)
