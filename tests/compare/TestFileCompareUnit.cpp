@@ -176,11 +176,9 @@ private slots:
             {"Foto.jpg", "Foto.jpeg", 100, false},
             {"Foto.jpg", "Foto.jpeg", 95, true},
             {"scan.tif", "scan.PNG", 60, true},
-            {"a.aiff", "a.wav", 60, true},
             {"a.doc", "a.mp3", 60, false},
             {"a.doc", "a.mp3", 100, true, true},
             {"a.txt", "a.log", 60, false},
-            {"a.txt", "a.log", 90, true, true},
             {"a.jpg", "a", 60, false},
             {"Kopie von Bericht.doc", "Bericht.doc", 90, true},
             {"Kopie von Bericht.doc", "Bericht.doc", 100, false},
@@ -192,10 +190,6 @@ private slots:
             {"X (4).doc", "X.doc", 99, false},
             {"Bericht (5).doc", "Bericht.doc", 64, true},
             {"Bericht (5).doc", "Bericht.doc", 65, false},
-            {"ABCDEFGHIJ.txt", "ABCDEFGHIK.txt", 90, true},
-            {"ABCDEFGHIJ.txt", "ABCDEFGHIK.txt", 91, false},
-            {"abc.txt", "abcdefghijkl.txt", 25, true},
-            {"abc.txt", "abcdefghijklm.txt", 1, false},
             {"Urlaub2010.jpg", "Urlaub2011.jpg", 100, true, false, 5},
             {"Urlaub2010.jpg", "Urlaub2011.jpg", 100, false},
             {".profile", "x.profile", 60, false},
@@ -222,14 +216,11 @@ private slots:
         for (int round = 0; round < 7; ++round) {
             std::vector<QString> names;
             for (std::size_t k = 0; k < count; ++k) {
-                if (k == 0 || random.bounded(3) != 0) {
-                    names.push_back(RandomName(random));
-                    continue;
-                }
-                QString copy = names[random.bounded(int(k))]; // near copies make similar pairs
-                copy.insert(int(random.bounded(int(copy.size()) + 1)),
-                            QChar(u"ab1 "[random.bounded(4)]));
-                names.push_back(copy);
+                const bool copy = k > 0 && random.bounded(3) == 0; // near copies are similar
+                names.push_back(copy ? names[random.bounded(int(k))] : RandomName(random));
+                if (copy)
+                    names.back().insert(int(random.bounded(int(names.back().size()) + 1)),
+                                        QChar(u"ab1 "[random.bounded(4)]));
             }
             const quint8 percent = percents[round], maxLength = round % 3 == 2 ? 6 : 0;
             const bool differentExts = round % 2 == 1;
@@ -253,12 +244,11 @@ private slots:
                              100 - distance >= anyPercent);
                     similarPairs += similar;
                     filteredPairs += !kept;
-                    if (similar != NamePartsSimilar(parts[i], parts[j], percent, differentExts) ||
-                        (similar && !kept))
-                        QFAIL(qPrintable(QStringLiteral("\"%1\" \"%2\" at %3: plain %4")
-                                             .arg(names[i], names[j])
-                                             .arg(percent)
-                                             .arg(similar)));
+                    QVERIFY2(similar ==
+                                     NamePartsSimilar(parts[i], parts[j], percent, differentExts) &&
+                                 (kept || !similar),
+                             qPrintable(names[i] + " | " + names[j] + " at " +
+                                        QString::number(percent)));
                 }
         }
         // The random names must exercise both answers for the test to mean anything.

@@ -32,13 +32,6 @@ private slots:
         }
     }
 
-    void sizeLimitsAreInclusiveKilobytes() {
-        Filter().MinSizeKB = 10;
-        Filter().MaxSizeKB = 20;
-        QVERIFY(!FilterPassesSize(9) && FilterPassesSize(10) && FilterPassesSize(20) &&
-                !FilterPassesSize(21));
-    }
-
     void imagePresetKeepsTheUsersOwnList() {
         SetImagePreset();
         QVERIFY(FilterPassesExtension(".tiff") && !FilterPassesExtension(".txt"));
