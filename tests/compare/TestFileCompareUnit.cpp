@@ -19,14 +19,17 @@ int PlainDistancePercent(const QString &a, const QString &b) {
     const qsizetype longer = std::max(a.size(), b.size());
     if (longer == 0 || a.isEmpty() || b.isEmpty() || std::abs(a.size() - b.size()) > 9)
         return longer == 0 ? 0 : 100;
-    std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
+    static std::vector<int> d; // the whole matrix, its storage kept between calls
+    const qsizetype w = b.size() + 1;
+    d.assign(std::size_t((a.size() + 1) * w), 0);
     for (qsizetype i = 0; i <= a.size(); ++i)
         for (qsizetype j = 0; j <= b.size(); ++j)
-            d[i][j] = i == 0 || j == 0
-                          ? int(i + j)
-                          : std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                                      d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    return int(d.back().back() * 100 / longer);
+            d[i * w + j] =
+                i == 0 || j == 0
+                    ? int(i + j)
+                    : std::min({d[(i - 1) * w + j] + 1, d[i * w + j - 1] + 1,
+                                d[(i - 1) * w + j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+    return int(d.back() * 100 / longer);
 }
 
 // The name rule written out step by step, without any shortcut.
