@@ -13,14 +13,20 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
 
+#include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace TestSupport {
 
@@ -35,8 +41,17 @@ inline bool WriteFile(const QString &path, const QByteArray &bytes) {
     return written == bytes.size();
 }
 
-// The whole file; empty when it cannot be read.
-inline QByteArray FileBytes(const QString &path) {
+// Reproducible random bytes.
+inline QByteArray RandomData(qint64 count, quint32 seed) {
+    std::vector<quint32> words(std::size_t(count + 3) / 4);
+    QRandomGenerator(seed).fillRange(words.data(), qsizetype(words.size()));
+    QByteArray bytes(count, Qt::Uninitialized);
+    if (count > 0)
+        std::memcpy(bytes.data(), words.data(), std::size_t(count));
+    return bytes;
+}
+
+inline QByteArray ReadWholeFile(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -50,6 +65,21 @@ inline QByteArray Utf16Le(const QString &text, bool mark = true) {
     }
     return bytes;
 }
+
+inline bool MakeFifo(const QString &path) {
+    return ::mkfifo(Platform::EncodeName(path).constData(), 0644) == 0;
+}
+
+// A temporary folder that writes whole files by name.
+class TempFolder : public QTemporaryDir {
+public:
+    QString Path(const QString &name) const { return filePath(name); }
+    QString Write(const QString &name, const QByteArray &bytes) const {
+        if (!WriteFile(filePath(name), bytes))
+            qFatal("cannot write %s", qPrintable(name));
+        return filePath(name);
+    }
+};
 
 inline bool MakeFolder(const QString &path) {
     return QDir().mkpath(path);

@@ -42,10 +42,10 @@ private slots:
         WriteSetting("language", "HU");
         WriteSetting("TipWindow", "");
         QVERIFY(SettingsModified());
-        QCOMPARE(FileBytes(Path), before);
+        QCOMPARE(ReadWholeFile(Path), before);
         SaveSettings();
         QVERIFY(!SettingsModified());
-        QCOMPARE(FileBytes(Path), QByteArray("language=HU\r\nOther=x\r\n"));
+        QCOMPARE(ReadWholeFile(Path), QByteArray("language=HU\r\nOther=x\r\n"));
     }
 
     void utf16FileIsReadAndWrittenAs8Bit() {
@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(ReadSetting("Language"), u"EL"_s);
         WriteSetting("Größe", "ü");
         SaveSettings();
-        QCOMPARE(FileBytes(Path), QByteArray("Language=EL\r\nGr\xc3\xb6\xc3\x9f"
+        QCOMPARE(ReadWholeFile(Path), QByteArray("Language=EL\r\nGr\xc3\xb6\xc3\x9f"
                                              "e=\xc3\xbc\r\n"));
     }
 
@@ -64,7 +64,7 @@ private slots:
         WriteSetting("Language", "HU");
         QCOMPARE(ReadSetting("Language"), u"HU"_s);
         SaveSettings();
-        QCOMPARE(FileBytes(Path), unreadable);
+        QCOMPARE(ReadWholeFile(Path), unreadable);
         SetSettingsPath(Dir.filePath("missing-folder/dupliscan.ini"));
         WriteSetting("Language", "EN");
         SaveSettings();

@@ -30,7 +30,7 @@ void LoadShippedTables() {
     ResetPhraseSystem();
     QByteArray bytes;
     for (const char *name : {"/lang/Dupliscan.lng.txt", "/lang/CommandLine.lng.txt"})
-        bytes += TestSupport::FileBytes(DUPLISCAN_SOURCE_DIR + QString(name)) + "\n\n";
+        bytes += TestSupport::ReadWholeFile(DUPLISCAN_SOURCE_DIR + QString(name)) + "\n\n";
     LoadPhraseText(PhraseTable(), QString::fromUtf8(bytes), true);
 }
 

@@ -168,19 +168,19 @@ private slots:
         PhraseTable()->CurrentCode = "FR";
         const QString path = Dir.filePath("all.txt");
         QVERIFY(SavePhrases(PhraseTable(), false, path));
-        QCOMPARE(FileBytes(path), Utf16Le(u"// ID=1;\r\nDE=Eins\r\nEN=One\r\nFR=Un\r\n\r\n"
+        QCOMPARE(ReadWholeFile(path), Utf16Le(u"// ID=1;\r\nDE=Eins\r\nEN=One\r\nFR=Un\r\n\r\n"
                                           "// newer note\r\nDE=Zwei\r\nEN=Two\r\nFR =  Deux\r\n"
                                           "ABC=drei\r\n\r\nDE=Drei\r\n\r\n"_s));
         LoadPhraseText(PhraseTable(), "DE=Eins\nEN=One\nFR=Un\n\nDE=Zwei\nEN=Two\n", true);
         QVERIFY(SavePhrases(PhraseTable(), true, path));
-        QCOMPARE(FileBytes(path), Utf16Le(u"DE=Zwei\r\nEN=Two\r\n\r\n"_s));
+        QCOMPARE(ReadWholeFile(path), Utf16Le(u"DE=Zwei\r\nEN=Two\r\n\r\n"_s));
         PhraseTable()->CurrentCode = "DE";
         QVERIFY(SavePhrases(PhraseTable(), true, path));
-        QCOMPARE(FileBytes(path).size(), 0);
+        QCOMPARE(ReadWholeFile(path).size(), 0);
     }
 
     void builtCommandLineCarriesItsTable() {
-        const QByteArray image = FileBytes(DUPLISCAN_CLI);
+        const QByteArray image = ReadWholeFile(DUPLISCAN_CLI);
         const QByteArray marker = SectionMarker(QLatin1String(PhraseTableSection));
         const qsizetype at = image.indexOf(marker);
         QVERIFY(at > 0 && image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection))) < at);
@@ -192,15 +192,15 @@ private slots:
         const QString all = Dir.filePath("all.txt");
         QCOMPARE(Cli({"--language", "FR", "-q", "--save-phrases", all}), u"0:"_s);
         QVERIFY(
-            FileBytes(all).contains(Utf16Le(u"\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value "
+            ReadWholeFile(all).contains(Utf16Le(u"\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value "
                                             "for %1\r\nFR=Valeur non valide pour %1\r\n\r\n"_s,
                                             false)));
-        QVERIFY(FileBytes(all).startsWith("\xFF\xFE") &&
-                !FileBytes(all).contains(Utf16Le(u"HU="_s, false)));
+        QVERIFY(ReadWholeFile(all).startsWith("\xFF\xFE") &&
+                !ReadWholeFile(all).contains(Utf16Le(u"HU="_s, false)));
     }
 
     void strippedCommandLineReadsLngBesideIt() {
-        QByteArray image = FileBytes(DUPLISCAN_CLI);
+        QByteArray image = ReadWholeFile(DUPLISCAN_CLI);
         image.truncate(image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection))));
         QTemporaryDir folder;
         const QString program = folder.filePath("dupliscan-cli");
