@@ -2,11 +2,11 @@
 
 #include "TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -243,15 +243,13 @@ private slots:
         QVERIFY(process.waitForStarted());
         // Wait until it reads one of the large files.
         const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
-        QElapsedTimer timer;
-        timer.start();
-        bool reading = false;
-        while (!reading && timer.elapsed() < 20000 && process.state() == QProcess::Running) {
-            for (const QFileInfo &fd : QDir(fds).entryInfoList(QDir::System | QDir::Files))
-                reading = reading || fd.symLinkTarget().startsWith(P("z"));
-            QTest::qWait(5);
-        }
-        QVERIFY(reading);
+        const auto reading = [&] {
+            const QFileInfoList open = QDir(fds).entryInfoList(QDir::System | QDir::Files);
+            return std::any_of(open.begin(), open.end(), [&](const QFileInfo &fd) {
+                return fd.symLinkTarget().startsWith(P("z"));
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(reading(), 20000);
         QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);

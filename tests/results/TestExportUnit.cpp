@@ -176,7 +176,6 @@ private slots:
 
     void xlsStopsAtTheLastSheetRow() {
         FileList &list = MatchList();
-        list.reserve(65600);
         for (int i = 0; i < 65600; ++i)
             list.push_back({QString::number(i),
                             std::make_unique<FileRecord>(
