@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
@@ -174,5 +175,56 @@ struct Scratch {
         ResetSearchContext();
     }
 };
+
+inline QByteArray ReadAll(const QString &path) { return ReadWholeFile(path); }
+
+struct ProgramRun {
+    int ExitCode = -1; // -1 when it crashed or did not finish in time
+    QByteArray Out;
+    QByteArray Err;
+};
+
+// Runs a program to its end in the given folder, with extra environment settings.
+inline ProgramRun RunProgram(const QString &program, const QStringList &arguments,
+                             const QString &folder = QString(),
+                             const QStringList &environment = QStringList(), int timeout = 60000) {
+    QProcess process;
+    QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
+    for (const QString &setting : environment)
+        settings.insert(setting.section(QLatin1Char('='), 0, 0),
+                        setting.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(settings);
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(timeout))
+        process.kill();
+    else if (process.exitStatus() == QProcess::NormalExit)
+        run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    process.waitForFinished();
+    return run;
+}
+
+// Every entry of the tree with its type, size, modification time and mode, links not
+// followed: equal listings mean nothing in the tree was touched.
+inline QByteArray Listing(const QString &root) {
+    return RunProgram(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("find \"$0\" -printf '%p %y %s %T@ %m\\n' | sort"), root})
+        .Out;
+}
+
+// The current row's value of a _data() column, as QFETCH gives it.
+template <typename T> const T &Data(const char *column) {
+    return *static_cast<T *>(QTest::qData(column, qMetaTypeId<T>()));
+}
+
+// Fills a _data() table from an array of rows that each carry a Name: the test
+// fetches "row" and reads the row's fields from the array.
+template <typename Row, std::size_t N> void AddRows(const Row (&rows)[N]) {
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].Name) << int(i);
+}
 
 } // namespace TestSupport
