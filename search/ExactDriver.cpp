@@ -121,13 +121,8 @@ public:
         const int n = int(Table.size());
         if (Options.CompareContents)
             PrefixHash.assign(std::size_t(n), 0);
-        if (Options.CompareNames) {
-            Names.reserve(std::size_t(n));
-            for (const FileEntry &entry : Table)
-                Names.push_back(SplitName(entry.Text, Options.NameCompareMaxLength));
-            if (Options.NamePercent < 100)
-                Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
-        }
+        if (Options.CompareNames)
+            Names.Build(Table, Options);
         BySize = Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
         ByName = Options.CompareNames && Options.NamePercent == 100;
         ByNameClass = Options.CompareNames && Options.NamePercent < 100 && !Options.DifferentExts;
@@ -183,7 +178,7 @@ public:
         if (Options.CompareNames) {
             if (Options.IdenticalSize && a.Size != b.Size)
                 return Verdict::Skip;
-            if (!NamesMatch(i, j))
+            if (!Names.Passes(i, j))
                 return Verdict::Skip;
             percent = 1;
         }
@@ -228,7 +223,7 @@ private:
             return j;
         const int n = int(Table.size());
         for (int skipped = 0; j >= 0 && j < n && skipped < 4096; ++skipped) {
-            if (Similar.MayMatch(i, j))
+            if (Names.PreTests().MayMatch(i, j))
                 break;
             j = Follow(j);
         }
@@ -241,12 +236,12 @@ private:
         if (BySize)
             key = Mix(key, quint64(record.Size));
         if (ByName) {
-            key = Mix(key, qHash(Names[std::size_t(k)].Base));
+            key = Mix(key, qHash(Names.Parts(k).Base));
             if (!Options.DifferentExts)
-                key = Mix(key, qHash(Names[std::size_t(k)].Extension));
+                key = Mix(key, qHash(Names.Parts(k).Extension));
         }
         if (ByNameClass)
-            key = Mix(key, quint64(Similar.ClassOf(k)));
+            key = Mix(key, quint64(Names.PreTests().ClassOf(k)));
         if (BySums) {
             // An unreadable file pairs with nothing; give it a key of its own.
             if (record.QuickSum == 0 || record.QuickSum == UnreadableSum)
@@ -261,18 +256,10 @@ private:
                PrefixHash[std::size_t(i)] == PrefixHash[std::size_t(j)];
     }
 
-    bool NamesMatch(int i, int j) const {
-        const NameParts &a = Names[std::size_t(i)], &b = Names[std::size_t(j)];
-        if (Options.NamePercent < 100 && !Similar.MayMatch(i, j))
-            return false;
-        return NamePartsSimilar(a, b, Options.NamePercent, Options.DifferentExts);
-    }
-
     const SearchOptions &Options;
     FileList &Table;
-    std::vector<NameParts> Names;
+    NamePairTest Names;
     std::vector<quint64> PrefixHash;
-    NameFilter Similar;
     CandidateChain Chain;
     bool Chained = false;
     bool BySize = false;

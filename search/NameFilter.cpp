@@ -77,3 +77,20 @@ int NameFilter::ClassOf(int k) const {
     const Profile &p = Profiles[std::size_t(k)];
     return p.Group != 0 ? p.Group : 100 + p.ExtensionId;
 }
+
+void NamePairTest::Build(const FileList &table, const SearchOptions &options) {
+    Percent = options.NamePercent;
+    DifferentExts = options.DifferentExts;
+    Names.clear();
+    Names.reserve(table.size());
+    for (const FileEntry &entry : table)
+        Names.push_back(SplitName(entry.Text, options.NameCompareMaxLength));
+    if (Percent < 100)
+        Similar.Build(Names, Percent, DifferentExts);
+}
+
+bool NamePairTest::Passes(int i, int j) const {
+    if (Percent < 100 && !Similar.MayMatch(i, j))
+        return false;
+    return NamePartsSimilar(Names[std::size_t(i)], Names[std::size_t(j)], Percent, DifferentExts);
+}

@@ -4,6 +4,7 @@
 // keep still gets the full test.
 
 #include "compare/FileCompareUnit.h"
+#include "search/FileSearchUnit.h"
 
 #include <array>
 #include <vector>
@@ -25,6 +26,22 @@ private:
         int Group = 0;
     };
     std::vector<Profile> Profiles;
+    quint8 Percent = 100;
+    bool DifferentExts = false;
+};
+
+// The names step both drivers share: every name is split once per run and
+// the cheap pre-tests run before any edit distance.
+class NamePairTest {
+public:
+    void Build(const FileList &table, const SearchOptions &options);
+    bool Passes(int i, int j) const;
+    const NameParts &Parts(int k) const { return Names[std::size_t(k)]; }
+    const NameFilter &PreTests() const { return Similar; }
+
+private:
+    std::vector<NameParts> Names;
+    NameFilter Similar;
     quint8 Percent = 100;
     bool DifferentExts = false;
 };

@@ -23,13 +23,8 @@ SimilarityPairs::SimilarityPairs(const SearchOptions &options, bool include100, 
     : Options(options), Include100(include100), Table(FileTable()),
       SizeOrdered(!walkEveryPair && !options.ImageMode && options.ContentPercent > 0) {
     const int n = int(Table.size());
-    if (Options.CompareNames) {
-        Names.reserve(std::size_t(n));
-        for (const FileEntry &entry : Table)
-            Names.push_back(SplitName(entry.Text, Options.NameCompareMaxLength));
-        if (Options.NamePercent < 100)
-            Similar.Build(Names, Options.NamePercent, Options.DifferentExts);
-    }
+    if (Options.CompareNames)
+        Names.Build(Table, Options);
     Mp3.reserve(std::size_t(n));
     for (const FileEntry &entry : Table)
         Mp3.push_back(IsMp3(entry.Text));
@@ -103,13 +98,6 @@ int SimilarityPairs::NextCandidate(int /*i*/, int j) {
     return Cursor < Candidates.size() ? Candidates[Cursor] : -1;
 }
 
-bool SimilarityPairs::NamesMatch(int i, int j) const {
-    if (Options.NamePercent < 100 && !Similar.MayMatch(i, j))
-        return false;
-    return NamePartsSimilar(Names[std::size_t(i)], Names[std::size_t(j)], Options.NamePercent,
-                            Options.DifferentExts);
-}
-
 int SimilarityPairs::ImagePercent(int i, int j) {
     FileRecord &a = *Table[std::size_t(i)].Record;
     FileRecord &b = *Table[std::size_t(j)].Record;
@@ -166,7 +154,7 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     if (Options.CompareNames) {
         if (Options.IdenticalSize && a.Size != b.Size)
             return Verdict::Skip;
-        if (!NamesMatch(i, j))
+        if (!Names.Passes(i, j))
             return Verdict::Skip;
     }
     // The size-ordered walk only offers partners that pass this test.

@@ -32,7 +32,6 @@ public:
 
 private:
     void BuildSizeOrder();
-    bool NamesMatch(int i, int j) const;
     int ImagePercent(int i, int j);
     int ContentPercent(int i, int j);
     bool SameContents();
@@ -42,8 +41,7 @@ private:
     FileList &Table;
     const bool SizeOrdered;
 
-    std::vector<NameParts> Names;
-    NameFilter Similar;
+    NamePairTest Names;
     std::vector<bool> Mp3;
 
     // Table positions ordered by size, and the candidates of the current head.
