@@ -24,7 +24,6 @@ enum CliPhraseId {
     PhrasePhrasesSaved = 18,
     // The usage text, line by line.
     PhraseUsageFirst = 40,
-    PhraseUsageLast = 80,
 };
 
 const TMLStringList &CommandLinePhrases();

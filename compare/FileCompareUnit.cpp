@@ -53,10 +53,6 @@ void FreeCompareBuffers() {
     BufferB.reset();
 }
 
-bool CompareBuffersAllocated() {
-    return bool(BufferA);
-}
-
 void SetReadTrace(ReadTrace *trace) {
     Trace = trace;
 }

@@ -11,7 +11,6 @@ inline constexpr qint64 QuickChunk = 30720;
 
 bool AllocCompareBuffers();
 void FreeCompareBuffers();
-bool CompareBuffersAllocated();
 
 // The checksum of the first 30720 bytes; 0xFFFFFFFF when the file cannot be
 // read. Never 0 or 0xFFFFFFFF for a readable file.

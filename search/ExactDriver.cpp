@@ -176,8 +176,6 @@ public:
         FileRecord &a = *Table[std::size_t(i)].Record;
         FileRecord &b = *Table[std::size_t(j)].Record;
         if (Options.CompareNames) {
-            if (Options.IdenticalSize && a.Size != b.Size)
-                return Verdict::Skip;
             if (!Names.Passes(i, j))
                 return Verdict::Skip;
             percent = 1;

@@ -79,8 +79,10 @@ int NameFilter::ClassOf(int k) const {
 }
 
 void NamePairTest::Build(const FileList &table, const SearchOptions &options) {
+    Table = &table;
     Percent = options.NamePercent;
     DifferentExts = options.DifferentExts;
+    IdenticalSize = options.IdenticalSize;
     Names.clear();
     Names.reserve(table.size());
     for (const FileEntry &entry : table)
@@ -90,6 +92,9 @@ void NamePairTest::Build(const FileList &table, const SearchOptions &options) {
 }
 
 bool NamePairTest::Passes(int i, int j) const {
+    if (IdenticalSize &&
+        (*Table)[std::size_t(i)].Record->Size != (*Table)[std::size_t(j)].Record->Size)
+        return false;
     if (Percent < 100 && !Similar.MayMatch(i, j))
         return false;
     return NamePartsSimilar(Names[std::size_t(i)], Names[std::size_t(j)], Percent, DifferentExts);

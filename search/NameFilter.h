@@ -30,8 +30,9 @@ private:
     bool DifferentExts = false;
 };
 
-// The names step both drivers share: every name is split once per run and
-// the cheap pre-tests run before any edit distance.
+// The names step both drivers share: the size rule when names count only for
+// equal sizes, then the names themselves, each split once per run, with the
+// cheap pre-tests before any edit distance.
 class NamePairTest {
 public:
     void Build(const FileList &table, const SearchOptions &options);
@@ -40,8 +41,10 @@ public:
     const NameFilter &PreTests() const { return Similar; }
 
 private:
+    const FileList *Table = nullptr;
     std::vector<NameParts> Names;
     NameFilter Similar;
     quint8 Percent = 100;
     bool DifferentExts = false;
+    bool IdenticalSize = false;
 };

@@ -151,12 +151,8 @@ bool SimilarityPairs::SameContents() {
 PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     FileRecord &a = *Table[std::size_t(i)].Record;
     FileRecord &b = *Table[std::size_t(j)].Record;
-    if (Options.CompareNames) {
-        if (Options.IdenticalSize && a.Size != b.Size)
-            return Verdict::Skip;
-        if (!Names.Passes(i, j))
-            return Verdict::Skip;
-    }
+    if (Options.CompareNames && !Names.Passes(i, j))
+        return Verdict::Skip;
     // The size-ordered walk only offers partners that pass this test.
     if (!Options.ImageMode && !SizeOrdered && SizeRatio(a.Size, b.Size) < Options.ContentPercent)
         return Verdict::Skip;
