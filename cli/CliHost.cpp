@@ -65,8 +65,9 @@ void CliHost::SetProgress(int position, int maximum) {
 }
 
 void CliHost::ProcessMessages() {
-    if (InterruptCount > 0 && Context().RunState != StopRequested && Context().RunState != Finished)
-        Context().RunState = StopRequested;
+    if (InterruptCount > 0 && RunState() != RunStateValue::StopRequested &&
+        RunState() != RunStateValue::Finished)
+        SetRunState(RunStateValue::StopRequested);
     DrawProgress(false);
 }
 

@@ -2,7 +2,7 @@
 // The command line as the engine's host: progress on standard error, Ctrl+C as
 // the cancel button, questions answered by --yes or at the terminal.
 
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
 
 #include <QElapsedTimer>
 

@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "results/ExportUnit.h"
 #include "results/ResultListUnit.h"
-#include "search/CompareDriver.h"
+#include "search/MatchList.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -41,17 +41,18 @@ QString MarkName(quint8 mark) {
     }
 }
 
-QString OutcomeName(quint8 outcome) {
+QString OutcomeName(RunOutcome outcome) {
     switch (outcome) {
-    case LimitReached:
+    case RunOutcome::LimitReached:
         return QStringLiteral("limit-reached");
-    case Stopped:
+    case RunOutcome::Stopped:
         return QStringLiteral("stopped");
-    case Terminated:
+    case RunOutcome::Terminated:
         return QStringLiteral("terminated");
-    default:
-        return QStringLiteral("completed");
+    case RunOutcome::Completed:
+        break;
     }
+    return QStringLiteral("completed");
 }
 
 QJsonObject FileObject(int row) {
@@ -133,7 +134,7 @@ bool WriteText(QIODevice &device) {
     return device.write(text) == text.size();
 }
 
-bool WriteJson(QIODevice &device, quint8 outcome, int matches) {
+bool WriteJson(QIODevice &device, RunOutcome outcome, int matches) {
     const FileList &list = MatchList();
     QJsonArray blocks;
     QJsonArray files;
@@ -171,7 +172,7 @@ bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString
     return true;
 }
 
-bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QString &error) {
+bool WriteResult(const CliArguments &arguments, RunOutcome outcome, int matches, QString &error) {
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
         if (!ExportXls(fileName)) {

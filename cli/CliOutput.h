@@ -12,7 +12,7 @@
 QByteArray EscapedPathLine(const QString &path);
 
 bool WriteText(QIODevice &device);
-bool WriteJson(QIODevice &device, quint8 outcome, int matches);
+bool WriteJson(QIODevice &device, RunOutcome outcome, int matches);
 
 // Opens the output file by its exact bytes, so a name that is not valid UTF-8
 // is written as itself and never as another file. Without truncate an existing
@@ -21,4 +21,4 @@ bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString
 
 // Writes the match list in the chosen format to the output file or standard
 // output. On failure error names the cause.
-bool WriteResult(const CliArguments &arguments, quint8 outcome, int matches, QString &error);
+bool WriteResult(const CliArguments &arguments, RunOutcome outcome, int matches, QString &error);

@@ -5,11 +5,10 @@
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPhrases.h"
-#include "compare/FilterUnit.h"
 #include "platform/Platform.h"
-#include "search/CompareDriver.h"
+#include "results/Engine.h"
 #include "search/MainPhrases.h"
-#include "search/SearchRun.h"
+#include "search/SearchRequest.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,43 +28,62 @@ QString Phrase(int id) {
     return GetPhrase(MainFormPhrases(), id);
 }
 
-QString FolderProblemText(SettleProblem problem, const CliArguments &a) {
-    const bool first = problem == SettleProblem::Missing1 ||
-                       problem == SettleProblem::NotAFolder1 ||
-                       problem == SettleProblem::Unreadable1;
-    const QString digit = first ? QStringLiteral("1") : QStringLiteral("2");
-    const QString path = first ? a.Folder1 : a.Folder2;
-    switch (problem) {
-    case SettleProblem::Missing1:
-    case SettleProblem::Missing2:
+QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
+    const QString digit = QString::number(result.ProblemFolder);
+    const QString path = result.ProblemFolder == 2 ? a.Folder2 : a.Folder1;
+    switch (result.Folder) {
+    case BaseFolderProblem::Missing:
         return GetPhraseParam(MainFormPhrases(), 13, digit) + QLatin1Char(' ') + path;
-    case SettleProblem::NotAFolder1:
-    case SettleProblem::NotAFolder2:
+    case BaseFolderProblem::NotAFolder:
         return CliPhraseParam(PhraseIsAFile, path);
-    case SettleProblem::Unreadable1:
-    case SettleProblem::Unreadable2:
+    case BaseFolderProblem::Unreadable:
         return CliPhraseParam(PhraseFolderUnreadable, path);
-    case SettleProblem::NoFolder:
+    case BaseFolderProblem::NoFolder:
         return Phrase(14);
-    case SettleProblem::NestedCancelled:
-        return Phrase(18);
-    case SettleProblem::None:
+    case BaseFolderProblem::None:
         break;
     }
     return {};
 }
 
-// A certain file given with a folder is looked up as a full path, with the
-// folder's links resolved like the base folders'.
-QString ResolveCertainFile(const QString &typed) {
-    const QString absolute = Platform::AbsolutePath(typed);
-    const bool hasFolder = typed.contains(Platform::PathDelimiter());
-    if (!hasFolder && !Platform::StatPath(absolute, false).Exists)
-        return typed;
-    const qsizetype slash = absolute.lastIndexOf(Platform::PathDelimiter());
-    const QString folder = Platform::CanonicalPath(absolute.left(slash + 1));
-    return folder.isEmpty() ? absolute
-                            : Platform::WithTrailingDelimiter(folder) + absolute.mid(slash + 1);
+// The one error line and exit status of a search that did not run.
+int Refused(const SearchResult &result, const CliArguments &a, const CliHost &host) {
+    switch (result.Options) {
+    case OptionProblem::NoMethod:
+        return Fail(BadUsage, Phrase(40));
+    case OptionProblem::PixelHundred:
+        return Fail(BadUsage, Phrase(39));
+    case OptionProblem::None:
+        break;
+    }
+    switch (result.CertainFile) {
+    case CertainFileProblem::Empty:
+        return Fail(BadUsage, Phrase(44));
+    case CertainFileProblem::InvalidCharacters:
+        return Fail(BadUsage, Phrase(46));
+    case CertainFileProblem::Missing:
+        return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Options.CertainFile);
+    case CertainFileProblem::None:
+        break;
+    }
+    if (result.Folder != BaseFolderProblem::None)
+        return Fail(CannotRun, FolderProblemText(result, a));
+    // A question nobody could answer, or one the user declined.
+    if (!host.Unanswered().isEmpty())
+        return Fail(CannotRun, host.Unanswered() + QLatin1Char(' ') + CliPhrase(PhraseNoAnswer));
+    return Fail(CannotRun, Phrase(18));
+}
+
+SearchRequest RequestOf(const CliArguments &a) {
+    SearchRequest request;
+    request.Folder1 = a.Folder1;
+    request.Folder2 = a.Folder2;
+    request.IncludeSubfolders = a.IncludeSubfolders;
+    request.Options = a.Options;
+    request.CertainFileMode = !a.Options.CertainFile.isEmpty();
+    request.IncludeHundred = a.IncludeHundred;
+    request.Filter = {a.Include, a.Exclude, a.Never, a.MinSizeKB, a.MaxSizeKB};
+    return request;
 }
 
 // Finds out before a long search whether the result can be written at all.
@@ -85,16 +103,7 @@ bool OutputWritable(const QString &fileName, QString &error) {
     return true;
 }
 
-void ApplyFilter(const CliArguments &a) {
-    ResetFilter();
-    SetFilterLists(a.Include, a.Exclude, a.Never);
-    Filter().MinSizeKB = a.MinSizeKB;
-    Filter().MaxSizeKB = a.MaxSizeKB;
-}
-} // namespace
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
+int Run(int argc, char **argv) {
     QStringList arguments;
     for (int k = 1; k < argc; ++k)
         arguments.append(Platform::DecodeName(QByteArray(argv[k])));
@@ -123,56 +132,28 @@ int main(int argc, char **argv) {
         return Success;
     }
 
-    ApplyFilter(a);
-    SearchOptions &o = Context().Options;
-    o = a.Options;
-    if (!o.CompareContents && !o.CompareNames)
-        return Fail(BadUsage, Phrase(40));
-    if (o.ImageMode && o.ContentPercent > 99)
-        return Fail(BadUsage, Phrase(39));
-    if (o.ImageMode) {
-        Filter().ImageMode = true;
-        SetImagePreset();
-    }
-    if (!o.CertainFile.isEmpty()) {
-        const int refused = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
-        if (refused != 0)
-            return Fail(BadUsage, Phrase(refused));
-        o.CertainFile = ResolveCertainFile(o.CertainFile);
-        if (o.CompareContents && (!o.CertainFile.contains(Platform::PathDelimiter()) ||
-                                  !Platform::StatPath(o.CertainFile, false).IsFile))
-            return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Options.CertainFile);
-    }
-
     const bool progress = !a.Quiet && isatty(STDERR_FILENO);
     CliHost host(progress, a.AssumeYes, a.Quiet);
     SetHost(&host);
-
-    BaseFolders folders{a.Folder1, a.Folder2};
-    const SettleProblem problem = SettleBaseFolders(folders, a.IncludeSubfolders);
-    const QString noAnswer = QLatin1Char(' ') + CliPhrase(PhraseNoAnswer);
-    if (problem != SettleProblem::None)
-        return Fail(CannotRun, host.Unanswered().isEmpty() ? FolderProblemText(problem, a)
-                                                           : host.Unanswered() + noAnswer);
-    const QString warning =
-        CheckSystemPaths(Context().BaseFolderUpper1, Context().BaseFolderUpper2);
-    if (!warning.isEmpty() && !host.AskYesCancel(warning + Phrase(31)))
-        return Fail(CannotRun,
-                    host.Unanswered().isEmpty() ? Phrase(18) : host.Unanswered() + noAnswer);
     if (!OutputWritable(a.OutputFile, error))
         return Fail(CannotRun, error);
-
-    BeginRun(folders);
-    ScanBaseFolders(folders);
-    PlaceCertainFile();
-    FinishScan();
-    quint8 outcome = Completed;
-    const int matches = CompareScannedFiles(outcome, a.IncludeHundred);
-    EndRun(outcome);
+    const SearchResult result = RunSearch(RequestOf(a));
     host.ClearProgress();
+    if (!result.Ran())
+        return Refused(result, a, host);
+    const RunOutcome outcome = result.Outcome;
+    const int matches = result.Matches;
 
     if (!WriteResult(a, outcome, matches, error))
         return Fail(CannotRun, error);
-    SetHost(nullptr);
     return CliHost::Interrupted() ? Interrupted : Success;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const int code = Run(argc, argv);
+    SetHost(nullptr);
+    CloseEngine();
+    return code;
 }

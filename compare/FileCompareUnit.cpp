@@ -1,8 +1,7 @@
 #include "compare/FileCompareUnit.h"
 
 #include "platform/Platform.h"
-#include "search/SearchContext.h"
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
 
 #include <cmath>
 #include <cstring>
@@ -53,6 +52,11 @@ void FreeCompareBuffers() {
     BufferB.reset();
 }
 
+void ResetFileCompare() {
+    FreeCompareBuffers();
+    Trace = nullptr;
+}
+
 void SetReadTrace(ReadTrace *trace) {
     Trace = trace;
 }
@@ -65,7 +69,7 @@ quint32 ComputeQuickSum(const QString &path) {
 quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash) {
     prefixHash = 0;
     if (!BufferA && !AllocCompareBuffers())
-        return 0xFFFFFFFF;
+        return UnreadableSum;
     return ComputeQuickSumInto(path, BufferA.get(), prefixHash);
 }
 
@@ -73,49 +77,51 @@ quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHa
     prefixHash = 0;
     Platform::ReadFile file;
     if (!file.Open(path))
-        return 0xFFFFFFFF;
+        return UnreadableSum;
     const qint64 n = std::min(file.Size(), QuickChunk);
     if (!file.ReadExactly(buffer, n))
-        return 0xFFFFFFFF;
+        return UnreadableSum;
     const auto *bytes = reinterpret_cast<const unsigned char *>(buffer);
     quint32 sum = 0;
     for (qint64 k = 0; k + 4 <= n; k += 4)
         sum += LittleEndianWord(bytes + k);
     prefixHash = HashBytes(bytes, n);
-    return (sum == 0 || sum == 0xFFFFFFFF) ? 1 : sum;
+    return (sum == 0 || sum == UnreadableSum) ? 1 : sum;
 }
 
-bool FilesEqual(const QString &first, const QString &second) {
+ByteComparison FilesEqual(const QString &first, const QString &second) {
     if (!BufferA && !AllocCompareBuffers())
-        return false;
+        return ByteComparison::Unreadable;
     Platform::ReadFile a, b;
     if (!a.Open(first) || !b.Open(second))
-        return false;
+        return ByteComparison::Unreadable;
     const qint64 size = a.Size();
     if (size != b.Size())
-        return false;
+        return ByteComparison::Different;
     qint64 remaining = size;
     bool firstChunk = true;
     while (remaining > 0) {
         qint64 chunk = std::min(remaining, CompareBufferSize);
         if (firstChunk) {
+            // Files that differ mostly do so near the start: a large file is
+            // first compared over the quick sum's bytes only.
             if (size > 204800 && chunk > QuickChunk)
                 chunk = QuickChunk;
         } else {
             ProcessMessages();
-            if (Context().RunState == StopRequested)
-                break;
+            if (RunState() == RunStateValue::StopRequested)
+                return ByteComparison::Stopped;
         }
         firstChunk = false;
         if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
-            break;
+            return ByteComparison::Unreadable;
         if (Trace)
             Trace->ChunkRead(chunk);
         if (std::memcmp(BufferA.get(), BufferB.get(), std::size_t(chunk)) != 0)
-            break;
+            return ByteComparison::Different;
         remaining -= chunk;
     }
-    return remaining == 0;
+    return ByteComparison::Equal;
 }
 
 int SizeRatio(qint32 size1, qint32 size2) {

@@ -11,9 +11,14 @@ inline constexpr qint64 QuickChunk = 30720;
 
 bool AllocCompareBuffers();
 void FreeCompareBuffers();
+// Back to the state at program start: no buffers, no read trace.
+void ResetFileCompare();
 
-// The checksum of the first 30720 bytes; 0xFFFFFFFF when the file cannot be
-// read. Never 0 or 0xFFFFFFFF for a readable file.
+// What ComputeQuickSum gives for a file it cannot open or read.
+inline constexpr quint32 UnreadableSum = 0xFFFFFFFF;
+
+// The checksum of the first 30720 bytes; UnreadableSum when the file cannot be
+// read. Never 0 or UnreadableSum for a readable file.
 quint32 ComputeQuickSum(const QString &path);
 // The same, and a 64-bit hash of the very bytes the sum was taken from. Equal
 // files always have equal hashes, so a driver can rule out a pair without
@@ -22,7 +27,10 @@ quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
 // The same with a buffer of the caller's (at least QuickChunk bytes), so that
 // several threads can read sums at once.
 quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash);
-bool FilesEqual(const QString &first, const QString &second);
+enum class ByteComparison { Equal, Different, Unreadable, Stopped };
+// Byte for byte in chunks of the compare buffers, letting events through
+// between chunks; Stopped when a stop was requested meanwhile.
+ByteComparison FilesEqual(const QString &first, const QString &second);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200
 // bytes. No block comparison can score more, so it bounds a pair from above.

@@ -34,6 +34,12 @@ void SetFilterLists(const QString &include, const QString &exclude, const QStrin
     TheFilter.NeverList = QLatin1Char(' ') + never.trimmed().toUpper() + QLatin1Char(' ');
 }
 
+void ApplyFilterSettings(const FilterSettings &settings) {
+    SetFilterLists(settings.Include, settings.Exclude, settings.Never);
+    TheFilter.MinSizeKB = settings.MinSizeKB;
+    TheFilter.MaxSizeKB = settings.MaxSizeKB;
+}
+
 bool FilterPassesSize(qint32 kilobytes) {
     return TheFilter.MinSizeKB <= kilobytes && kilobytes <= TheFilter.MaxSizeKB;
 }

@@ -24,7 +24,6 @@ struct ImageCompareState {
     // store that could not be created stays closed, so that the rest of the run
     // gives -1 without decoding every picture in vain.
     std::unique_ptr<TBinDatabase> Store;
-    bool ExitCleanupSet = false;
     QDateTime FixedTime; // tests only: the clock that names the store
 };
 
@@ -256,11 +255,6 @@ qint32 ImageFingerprint(const QString &path) {
         return -1;
     if (!state.Store) {
         state.Store = std::make_unique<TBinDatabase>();
-        if (!state.ExitCleanupSet) {
-            // The store's files must not outlive the program.
-            std::atexit([] { ResetImageDatabase(); });
-            state.ExitCleanupSet = true;
-        }
         if (!CreateStore(*state.Store))
             return -1;
     }
@@ -296,6 +290,11 @@ void ResetImageDatabase() {
         return;
     state.Store->CloseAndDelete();
     state.Store.reset();
+}
+
+void ResetImageCompare() {
+    ResetImageDatabase();
+    State().FixedTime = QDateTime();
 }
 
 double DayNumber(const QDateTime &when) {

@@ -14,8 +14,11 @@ qint32 ImageFingerprint(const QString &path);
 QByteArray FingerprintData(qint32 record);
 // 0 when the pair cannot be judged by pictures, else 1..100.
 int ImageSimilarity(const QByteArray &fingerprintA, qint32 recordB, bool strict);
-// Closes the store and deletes its files; every run starts with an empty store.
+// Closes the store and deletes its files; every run starts with an empty store,
+// and the host calls it once more at program end.
 void ResetImageDatabase();
+// ResetImageDatabase, and the store named by the clock again.
+void ResetImageCompare();
 
 // The fingerprint is a 16-byte header (fingerprint width and height, picture
 // width and height, signed 32-bit little-endian) followed by one grey byte per

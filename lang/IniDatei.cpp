@@ -20,8 +20,6 @@ struct SettingsState {
     bool OwnPath = false;
 };
 
-// Defined before the finaliser below so that it is still alive when the
-// finaliser saves at program end.
 SettingsState TheState;
 
 SettingsState &State() {
@@ -59,10 +57,6 @@ qsizetype FindLine(const QStringList &lines, const QString &name) {
     return -1;
 }
 
-// Unit finalisation: the settings are saved when the program ends.
-struct Finaliser {
-    ~Finaliser() { SaveSettings(); }
-} TheFinaliser;
 } // namespace
 
 QString ReadSetting(const QString &name) {

@@ -11,8 +11,7 @@ QString ReadSetting(const QString &name);
 // An empty value removes the name.
 void WriteSetting(const QString &name, const QString &value);
 
-// Writes the file if a setting changed; called once at program end (also by
-// the unit itself when the program ends without calling it).
+// Writes the file if a setting changed; the host calls it once at program end.
 void SaveSettings();
 bool SettingsModified();
 

@@ -1,6 +1,6 @@
 #include "lang/MsgDlgUnit.h"
 
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
 
 namespace {
 TMessageBoxHandler &Handler() {

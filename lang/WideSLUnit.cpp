@@ -16,7 +16,6 @@ std::function<qint64(const QString &)> &SizeProbe() {
     return probe;
 }
 
-
 // Windows-1252 characters 0x80..0x9F; the rest of the page equals Latin-1.
 constexpr char16_t Cp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,

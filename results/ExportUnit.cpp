@@ -3,8 +3,8 @@
 #include "platform/Platform.h"
 #include "results/ExcelNativeUnit.h"
 #include "results/ResultListUnit.h"
-#include "search/CompareDriver.h"
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
+#include "search/MatchList.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "results/ResultListUnit.h"
 
 #include "platform/Platform.h"
-#include "search/CompareDriver.h"
+#include "search/MatchList.h"
 
 #include <QDateTime>
 
@@ -11,6 +11,10 @@ quint8 TheDateView = DateOnly;
 
 quint8 &DateView() {
     return TheDateView;
+}
+
+void ResetResultList() {
+    TheDateView = DateOnly;
 }
 
 QString RowPath(int row) {

@@ -10,6 +10,8 @@ enum DateViewMode : quint8 { NoDate = 0, DateOnly = 1, DateAndTime = 2 };
 
 // How dates are shown; the exports follow it too.
 quint8 &DateView();
+// Back to the date view the program starts with.
+void ResetResultList();
 
 // Full path of match list row i.
 QString RowPath(int row);

@@ -1,9 +1,9 @@
 #include "search/ExactDriver.h"
 
 #include "compare/FileCompareUnit.h"
-#include "search/CompareDriver.h"
+#include "run/RunControl.h"
 #include "search/NameFilter.h"
-#include "search/SearchHost.h"
+#include "search/PairwiseLoop.h"
 
 #include <QHash>
 #include <algorithm>
@@ -62,20 +62,30 @@ public:
         bool stopped = false;
         while (Done.load() < Files.size()) {
             ProcessMessages();
-            if (StopOrTerminate()) {
-                stopped = Cancel = true;
-                break;
+            if (RunState() == RunStateValue::Paused) {
+                Pause = true;
+                const bool goesOn = WaitWhilePaused();
+                Pause = false;
+                if (!goesOn)
+                    break;
             }
-            Pause = Context().RunState == Paused;
-            Host().Sleep(Pause ? 50 : 2);
+            if (StopOrTerminate())
+                break;
+            Host().Sleep(2);
         }
+        stopped = Done.load() < Files.size();
+        Cancel = true;
         for (std::thread &worker : workers)
             worker.join();
         // Joined: the workers' results are visible here.
         for (std::size_t m = 0; m < Files.size(); ++m) {
             if (!Read[m])
                 continue;
-            Table[std::size_t(Files[m])].Record->QuickSum = Sums[m];
+            FileRecord &record = *Table[std::size_t(Files[m])].Record;
+            if (Sums[m] == UnreadableSum)
+                record.Unreadable = true;
+            else
+                record.QuickSum = Sums[m];
             PrefixHash[std::size_t(Files[m])] = Hashes[m];
         }
         return !stopped;
@@ -151,7 +161,7 @@ public:
         }
         std::vector<int> files;
         for (int k = 0; k < n; ++k)
-            if (wanted[std::size_t(k)] && Table[std::size_t(k)].Record->QuickSum == 0)
+            if (wanted[std::size_t(k)] && !HasSum(*Table[std::size_t(k)].Record))
                 files.push_back(k);
         if (!SumReader(files, PrefixHash).Run())
             return; // stopped: the loop turns this into the run's outcome
@@ -173,44 +183,76 @@ public:
     int NextCandidate(int i, int j) override { return SkipUnlikelyNames(i, Follow(j)); }
 
     Verdict TestPair(int i, int j, quint8 &percent) override {
-        FileRecord &a = *Table[std::size_t(i)].Record;
-        FileRecord &b = *Table[std::size_t(j)].Record;
         if (Options.CompareNames) {
             if (!Names.Passes(i, j))
                 return Verdict::Skip;
             percent = 1;
         }
-        if (Options.CompareContents) {
-            if (a.Size != b.Size)
-                return Verdict::Skip;
-            // Most pairs of a size are told apart by sums already known; only
-            // pairs that need the disk are reported and polled around.
-            if (a.QuickSum != 0 && b.QuickSum != 0 && !SumsAgree(i, j))
-                return Verdict::Skip;
-            ShowStatus(ComparePrefix() + Table[std::size_t(j)].Text);
-            ProcessMessages();
-            if (StopOrTerminate())
-                return Verdict::EndHead;
-            if (a.QuickSum == 0)
-                a.QuickSum =
-                    ComputeQuickSum(FullPathOf(Table[std::size_t(i)]), PrefixHash[std::size_t(i)]);
-            if (a.QuickSum == UnreadableSum)
-                return Verdict::EndHead;
-            if (b.QuickSum == 0)
-                b.QuickSum =
-                    ComputeQuickSum(FullPathOf(Table[std::size_t(j)]), PrefixHash[std::size_t(j)]);
-            if (b.QuickSum == UnreadableSum || !SumsAgree(i, j))
-                return Verdict::Skip;
-            if (!FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)])))
-                return Verdict::Skip;
-            percent = 100;
-        }
-        if (!Options.CompareNames && !Options.CompareContents)
-            return Verdict::Skip;
-        return Verdict::Match;
+        if (!Options.CompareContents)
+            return Options.CompareNames ? Verdict::Match : Verdict::Skip;
+        return ContentsVerdict(i, j, percent);
     }
 
 private:
+    static bool HasSum(const FileRecord &record) {
+        return record.QuickSum != 0 || record.Unreadable;
+    }
+
+    // Size, then the quick sums, then every byte.
+    Verdict ContentsVerdict(int i, int j, quint8 &percent) {
+        FileRecord &a = *Table[std::size_t(i)].Record;
+        FileRecord &b = *Table[std::size_t(j)].Record;
+        if (a.Size != b.Size || KnownSumsDiffer(i, j))
+            return Verdict::Skip;
+        if (!AnnounceDiskCompare(j))
+            return Verdict::EndHead;
+        if (!ReadSum(i))
+            return Verdict::EndHead; // an unreadable head has no partner at all
+        if (!ReadSum(j) || !SumsAgree(i, j))
+            return Verdict::Skip;
+        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]))) {
+        case ByteComparison::Equal:
+            percent = 100;
+            return Verdict::Match;
+        case ByteComparison::Stopped:
+            return Verdict::EndHead;
+        case ByteComparison::Different:
+        case ByteComparison::Unreadable:
+            break;
+        }
+        return Verdict::Skip;
+    }
+
+    // Most pairs of a size are told apart by sums read ahead; those never
+    // touch the disk again.
+    bool KnownSumsDiffer(int i, int j) const {
+        const FileRecord &a = *Table[std::size_t(i)].Record;
+        const FileRecord &b = *Table[std::size_t(j)].Record;
+        return a.QuickSum != 0 && b.QuickSum != 0 && !SumsAgree(i, j);
+    }
+
+    // Only pairs that need the disk are reported and polled around; false
+    // when the run was stopped meanwhile.
+    bool AnnounceDiskCompare(int j) {
+        ShowStatus(ComparePrefix() + Table[std::size_t(j)].Text);
+        ProcessMessages();
+        return !StopOrTerminate();
+    }
+
+    // Reads the file's quick sum unless known; false when it is unreadable.
+    bool ReadSum(int k) {
+        FileRecord &record = *Table[std::size_t(k)].Record;
+        if (!HasSum(record)) {
+            const quint32 sum =
+                ComputeQuickSum(FullPathOf(Table[std::size_t(k)]), PrefixHash[std::size_t(k)]);
+            if (sum == UnreadableSum)
+                record.Unreadable = true;
+            else
+                record.QuickSum = sum;
+        }
+        return !record.Unreadable;
+    }
+
     int Follow(int k) const { return Chained ? Chain.After(k) : k + 1; }
 
     // Similar names are rare among all pairs; passing over the pairs the cheap
@@ -242,7 +284,7 @@ private:
             key = Mix(key, quint64(Names.PreTests().ClassOf(k)));
         if (BySums) {
             // An unreadable file pairs with nothing; give it a key of its own.
-            if (record.QuickSum == 0 || record.QuickSum == UnreadableSum)
+            if (record.QuickSum == 0 || record.Unreadable)
                 return Mix(~quint64(0), quint64(k));
             key = Mix(Mix(key, record.QuickSum), PrefixHash[std::size_t(k)]);
         }
@@ -267,7 +309,7 @@ private:
 };
 } // namespace
 
-int ExactDriver(const SearchOptions &options, quint8 &outcome) {
+int ExactDriver(const SearchOptions &options, RunOutcome &outcome) {
     ExactPairs driver(options);
     driver.ReadSumsAhead();
     return RunPairwiseLoop(options, driver, outcome);

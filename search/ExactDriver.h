@@ -3,4 +3,4 @@
 
 #include "search/SearchContext.h"
 
-int ExactDriver(const SearchOptions &options, quint8 &outcome);
+int ExactDriver(const SearchOptions &options, RunOutcome &outcome);

@@ -2,7 +2,7 @@
 
 #include "compare/FilterUnit.h"
 #include "platform/Platform.h"
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -13,9 +13,6 @@ FileList TheTable;
 
 constexpr std::size_t InitialCapacity = 40000;
 constexpr int MessageInterval = 256;
-
-// The error log only ever existed to be deleted at start; reports go nowhere.
-void ReportToErrorLog(const QString &, const QString &) {}
 
 QCollator FolderCollator() {
     QCollator collator{QLocale()};
@@ -41,28 +38,18 @@ bool BeginsWithAny(const QString &key, const QStringList &prefixes) {
     return false;
 }
 
-void WaitWhilePaused() {
-    SearchContext &c = Context();
-    while (c.RunState == Paused) {
-        Host().Sleep(50);
-        ProcessMessages();
-        if (c.RunState == StopRequested || Terminating())
-            break;
-    }
-}
-
 // Adds the folder's files to the table and collects its subfolders.
 void EnumerateFolder(const QString &folder, QStringList &subfolders) {
     SearchContext &c = Context();
     Platform::FolderReader reader;
     if (!reader.Open(folder))
         return;
+    // Files of a folder or with a name beyond the platform's limits are passed
+    // over; nothing could open them reliably.
     const bool tooLong = folder.size() > Platform::MaxFolderLength();
-    if (tooLong)
-        ReportToErrorLog(QStringLiteral("Path name too long"), folder);
     const QString key = Platform::FolderKey(folder);
     const bool locked =
-        BeginsWithAny(key, c.WindowsFolderUpper) || BeginsWithAny(key, c.ProgramFilesFolderUpper);
+        BeginsWithAny(key, c.SystemFolderKeys) || BeginsWithAny(key, c.ProgramFolderKeys);
     const QString relativeFolder = folder.mid(c.CommonBaseFolder.size());
 
     Platform::DirEntry entry;
@@ -86,10 +73,8 @@ void EnumerateFolder(const QString &folder, QStringList &subfolders) {
         if (!FilterPassesSize(qint32(entry.Size / 1024)) ||
             !FilterPassesExtension(ExtensionOf(entry.Name)))
             continue;
-        if (entry.Name.size() + folder.size() >= Platform::MaxPathLength()) {
-            ReportToErrorLog(QStringLiteral("File name too long"), folder + entry.Name);
+        if (entry.Name.size() + folder.size() >= Platform::MaxPathLength())
             continue;
-        }
         auto record = std::make_unique<FileRecord>();
         record->Size = qint32(entry.Size);
         record->Attributes = entry.Attributes;
@@ -147,7 +132,7 @@ void ScanFolder(const QString &folder) {
               [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     for (const QString &name : subfolders) {
         ScanFolder(folder + name + Platform::PathDelimiter());
-        if (c.RunState == StopRequested)
+        if (RunState() == RunStateValue::StopRequested)
             break;
     }
 }

@@ -12,19 +12,19 @@ struct FileRecord {
     qint32 Size = 0;
     quint32 Attributes = 0;
     qint64 WriteTime = 0; // 100-ns intervals since 1601, UTC
-    quint32 QuickSum = 0; // 0 not computed, UnreadableSum unreadable
+    quint32 QuickSum = 0; // 0 not computed
     qint32 ImageId = 0;   // 0 not computed, -1 no fingerprint
     qint32 Group = -1;    // head's index, -1 in no block
     quint8 Percent = 0;
     quint8 Mark = Stay;
     bool IsBlockHead = false;
     quint32 BlockColor = 0; // 0x00BBGGRR
+    // The file could not be opened or read; it takes no further part in the run.
+    bool Unreadable = false;
     // Identity of the file on disk, so two names of one file never pair up.
     quint64 Device = 0;
     quint64 Inode = 0;
 };
-
-inline constexpr quint32 UnreadableSum = 0xFFFFFFFF;
 
 struct FileEntry {
     QString Text;

@@ -39,8 +39,8 @@ const TMLStringList &MainFormPhrases() {
         l.Add255Obj(QStringLiteral("Lösche ..."), 23);
         l.Add255Obj(QStringLiteral("%1 Dateien gelöscht"), 24);
         l.Add255Obj(QStringLiteral("%1 Dateien konnten nicht gelöscht werden."), 25);
-        l.Add255Obj(QStringLiteral("Die gewählte Sprache kann evtl. nicht richtig angezeigt werden."),
-                    26);
+        l.Add255Obj(
+            QStringLiteral("Die gewählte Sprache kann evtl. nicht richtig angezeigt werden."), 26);
         l.Add255Obj(QString(), 27);
         l.Add255Obj(QStringLiteral("nach doppelten Dateien suchen"), 28);
         l.Add255Obj(QStringLiteral("nach ähnlichen Dateien suchen"), 29);

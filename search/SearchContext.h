@@ -1,6 +1,8 @@
 #pragma once
 // Records and run-wide values that every stage of a search shares.
 
+#include "run/RunControl.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -19,19 +21,12 @@ struct SearchOptions {
     qint32 MaxDuplicates = 1000;     // below 1 = no limit
 };
 
-enum RunStateValue : quint8 {
-    Idle = 0,
-    StopRequested = 1,
-    Finished = 2,
-    Running = 3,
-    Paused = 4,
-};
-
-enum RunOutcome : quint8 {
+// How a compare ended.
+enum class RunOutcome : quint8 {
     Completed = 0,
-    LimitReached = 1,
-    Stopped = 2,
-    Terminated = 3,
+    LimitReached = 1, // MaxDuplicates reached
+    Stopped = 2,      // the user cancelled
+    Terminated = 3,   // the program is closing; no result is built
 };
 
 enum MarkState : quint8 {
@@ -43,16 +38,19 @@ enum MarkState : quint8 {
 };
 
 // The search context lives for the whole program; tests reset it between cases.
+// Folders are compared by their keys (Platform::FolderKey): the exact text here,
+// where the file system tells letter case apart; Windows compares upper-cased
+// folders instead.
 struct SearchContext {
     SearchOptions Options;
     SearchOptions LastRunOptions;
-    quint8 RunState = Idle;
 
-    // Keys of the system and program folders (see Platform::FolderKey).
-    QStringList WindowsFolderUpper;
-    QStringList ProgramFilesFolderUpper;
-    QString BaseFolderUpper1;
-    QString BaseFolderUpper2;
+    // The system folders (their files are locked, a search of them is warned
+    // about) and the folders of installed programs (their files are locked).
+    QStringList SystemFolderKeys;
+    QStringList ProgramFolderKeys;
+    QString BaseFolderKey1;
+    QString BaseFolderKey2;
     QString CommonBaseFolder;
     bool IncludeSubfolders = true;
     QString ScanPrefix;
@@ -61,6 +59,3 @@ struct SearchContext {
 SearchContext &Context();
 // Back to the values the program starts with.
 void ResetSearchContext();
-
-// True when a stop was requested or the program is closing.
-bool StopOrTerminate();

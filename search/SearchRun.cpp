@@ -1,26 +1,28 @@
 #include "search/SearchRun.h"
 
+#include "compare/FilterUnit.h"
 #include "platform/Platform.h"
+#include "run/RunControl.h"
 #include "search/CompareDriver.h"
 #include "search/FileSearchUnit.h"
 #include "search/MainPhrases.h"
-#include "search/SearchHost.h"
+#include "search/MatchList.h"
 
 #include <QLocale>
 
 namespace {
-SettleProblem ProblemOf(Platform::FolderProblem problem, bool first) {
+BaseFolderProblem ProblemOf(Platform::FolderProblem problem) {
     switch (problem) {
     case Platform::FolderProblem::Missing:
-        return first ? SettleProblem::Missing1 : SettleProblem::Missing2;
+        return BaseFolderProblem::Missing;
     case Platform::FolderProblem::NotAFolder:
-        return first ? SettleProblem::NotAFolder1 : SettleProblem::NotAFolder2;
+        return BaseFolderProblem::NotAFolder;
     case Platform::FolderProblem::Unreadable:
-        return first ? SettleProblem::Unreadable1 : SettleProblem::Unreadable2;
+        return BaseFolderProblem::Unreadable;
     case Platform::FolderProblem::None:
         break;
     }
-    return SettleProblem::None;
+    return BaseFolderProblem::None;
 }
 
 // Full path with links resolved, so that one folder reached two ways is
@@ -54,84 +56,47 @@ bool ContainsProgramFolder(const QString &key, const QStringList &folders) {
             return true;
     return false;
 }
-} // namespace
 
-SettleProblem SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
-    SearchContext &c = Context();
-    for (;;) {
-        const QString typed1 = TypedFolder(folders.Folder1);
-        const QString typed2 = TypedFolder(folders.Folder2);
-        if (!typed1.isEmpty()) {
-            const auto problem = Platform::CheckFolder(Platform::AbsolutePath(typed1));
-            if (problem != Platform::FolderProblem::None)
-                return ProblemOf(problem, true);
-        }
-        if (!typed2.isEmpty()) {
-            const auto problem = Platform::CheckFolder(Platform::AbsolutePath(typed2));
-            if (problem != Platform::FolderProblem::None)
-                return ProblemOf(problem, false);
-        }
-        if (typed1.isEmpty() && !typed2.isEmpty()) {
-            folders = {typed2, QString()};
-            continue;
-        }
-        if (typed1.isEmpty())
-            return SettleProblem::NoFolder;
-
-        folders.Folder1 = RealFolder(typed1);
-        folders.Folder2 = typed2.isEmpty() ? QString() : RealFolder(typed2);
-        c.BaseFolderUpper1 = Platform::FolderKey(folders.Folder1);
-        c.BaseFolderUpper2 = Platform::FolderKey(folders.Folder2);
-        if (c.BaseFolderUpper1 == c.BaseFolderUpper2) {
-            folders.Folder2.clear();
-            c.BaseFolderUpper2.clear();
-        }
-        c.IncludeSubfolders = includeSubfolders;
-        if (!includeSubfolders || folders.Folder2.isEmpty())
-            return SettleProblem::None;
-
-        if (c.BaseFolderUpper2.startsWith(c.BaseFolderUpper1)) {
-            if (!ConfirmNestedFolders(QStringLiteral("1"), QStringLiteral("2")))
-                return SettleProblem::NestedCancelled;
-            folders.Folder2.clear();
-        } else if (c.BaseFolderUpper1.startsWith(c.BaseFolderUpper2)) {
-            if (!ConfirmNestedFolders(QStringLiteral("2"), QStringLiteral("1")))
-                return SettleProblem::NestedCancelled;
-            folders = {folders.Folder2, QString()};
-        } else {
-            return SettleProblem::None;
-        }
-        ProcessMessages();
+// The checks that need nothing but the request: the certain file's name, the
+// comparison methods, the picture percentage, and the certain file itself.
+SearchResult CheckRequest(SearchOptions &o, bool certainFileMode) {
+    SearchResult result;
+    if (!certainFileMode)
+        o.CertainFile.clear();
+    if (certainFileMode) {
+        result.CertainFile = ValidateCertainFile(o.CertainFile, o.CompareContents, o.DifferentExts);
+        if (result.CertainFile != CertainFileProblem::None)
+            return result;
     }
+    if (!o.CompareContents && !o.CompareNames) {
+        result.Options = OptionProblem::NoMethod;
+        return result;
+    }
+    if (!o.CertainFile.isEmpty()) {
+        o.CertainFile = ResolveCertainFile(o.CertainFile);
+        // Only a names search may look for the twins of a file that is not there.
+        if (o.CompareContents && (!o.CertainFile.contains(Platform::PathDelimiter()) ||
+                                  !Platform::StatPath(o.CertainFile, false).IsFile)) {
+            result.CertainFile = CertainFileProblem::Missing;
+            return result;
+        }
+    }
+    if (o.ImageMode && o.ContentPercent > 99)
+        result.Options = OptionProblem::PixelHundred;
+    return result;
 }
 
-QString CheckSystemPaths(const QString &upperFolder1, const QString &upperFolder2) {
-    const SearchContext &c = Context();
-    const TMLStringList &phrases = MainFormPhrases();
-    const QString folders[2] = {upperFolder1, upperFolder2};
-    const QString digits[2] = {QStringLiteral("1"), QStringLiteral("2")};
-    QString warning;
-    for (int k = 0; k < 2; ++k)
-        if (!folders[k].isEmpty() && IsInside(folders[k], c.WindowsFolderUpper))
-            warning += GetPhraseParam(phrases, 11, digits[k]) + QLatin1Char('\n');
-    for (int k = 0; k < 2; ++k)
-        if (!folders[k].isEmpty() && ContainsProgramFolder(folders[k], c.ProgramFilesFolderUpper))
-            warning += GetPhraseParam(phrases, 12, digits[k]) + QLatin1Char('\n');
-    return warning;
+void ApplyFilter(const SearchRequest &request) {
+    ApplyFilterSettings(request.Filter);
+    Filter().ImageMode = request.Options.ImageMode;
+    if (request.Options.ImageMode)
+        SetImagePreset();
 }
 
-bool ConfirmNestedFolders(const QString &outerDigit, const QString &innerDigit) {
-    const TMLStringList &phrases = MainFormPhrases();
-    const QString text = GetPhraseParam(phrases, 8, innerDigit) + QStringLiteral(" #") +
-                         outerDigit + QStringLiteral(".\n") +
-                         GetPhraseParam(phrases, 9, outerDigit) + QLatin1Char('\n') +
-                         GetPhrase(phrases, 10);
-    return Host().AskYesCancel(text);
-}
-
+// Validation passed: the options become those of the result on display.
 void BeginRun(const BaseFolders &folders) {
     SearchContext &c = Context();
-    c.RunState = Running;
+    SetRunState(RunStateValue::Running);
     c.LastRunOptions = c.Options;
     c.CommonBaseFolder = (folders.Folder2.isEmpty() && c.Options.CertainFile.isEmpty())
                              ? folders.Folder1
@@ -151,10 +116,12 @@ void ScanBaseFolders(const BaseFolders &folders) {
     }
 }
 
-bool PlaceCertainFile() {
+// The certain file goes to position 0. When a content search names a file
+// that cannot be taken, the table is emptied so that nothing is compared.
+void PlaceCertainFile() {
     const SearchOptions &o = Context().Options;
     if (o.CertainFile.isEmpty())
-        return true;
+        return;
     FileList &table = FileTable();
     for (std::size_t k = 0; k < table.size(); ++k) {
         // Letter case tells files apart where the file system does, so only the
@@ -163,15 +130,14 @@ bool PlaceCertainFile() {
             FileEntry entry = std::move(table[k]);
             table.erase(table.begin() + std::ptrdiff_t(k));
             table.insert(table.begin(), std::move(entry));
-            return true;
+            return;
         }
     }
-    if (AddCertainFile(o.CertainFile, o.CompareContents))
-        return true;
-    ClearFileTable();
-    return false;
+    if (!AddCertainFile(o.CertainFile, o.CompareContents))
+        ClearFileTable();
 }
 
+// Trims the table and reports its size.
 void FinishScan() {
     FileTable().shrink_to_fit();
     const QLocale locale;
@@ -181,30 +147,107 @@ void FinishScan() {
     ProcessMessages();
 }
 
-int CompareScannedFiles(quint8 &outcome, bool includeHundred) {
-    SearchContext &c = Context();
-    if (Terminating() || c.RunState == StopRequested) {
-        outcome = Stopped;
+// Sorts unless a certain file is sought, then compares. A run cancelled during
+// the scan compares nothing and shows nothing: the last result would otherwise
+// stay on display under the options of this run.
+int CompareScannedFiles(RunOutcome &outcome, bool includeHundred) {
+    if (StopOrTerminate()) {
+        outcome = RunOutcome::Stopped;
+        ClearMatchList();
         return 0;
     }
-    if (c.Options.CertainFile.isEmpty())
+    if (Context().Options.CertainFile.isEmpty())
         SortFileTable();
     return RunCompare(outcome, includeHundred);
 }
 
-void EndRun(quint8 outcome) {
+void EndRun(RunOutcome outcome) {
     Host().SetTitle(QStringLiteral("Dupliscan"));
-    if (outcome == Stopped)
+    if (outcome == RunOutcome::Stopped)
         Host().AddStatusLine(GetPhrase(MainFormPhrases(), 18));
-    Context().RunState = Finished;
+    SetRunState(RunStateValue::Finished);
+}
+} // namespace
+
+SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
+    SearchContext &c = Context();
+    for (;;) {
+        const QString typed1 = TypedFolder(folders.Folder1);
+        const QString typed2 = TypedFolder(folders.Folder2);
+        for (int k = 1; k <= 2; ++k) {
+            const QString &typed = k == 1 ? typed1 : typed2;
+            if (typed.isEmpty())
+                continue;
+            const auto problem = Platform::CheckFolder(Platform::AbsolutePath(typed));
+            if (problem != Platform::FolderProblem::None)
+                return {ProblemOf(problem), k, false};
+        }
+        if (typed1.isEmpty() && !typed2.isEmpty()) {
+            folders = {typed2, QString()};
+            continue;
+        }
+        if (typed1.isEmpty())
+            return {BaseFolderProblem::NoFolder, 1, false};
+
+        folders.Folder1 = RealFolder(typed1);
+        folders.Folder2 = typed2.isEmpty() ? QString() : RealFolder(typed2);
+        c.BaseFolderKey1 = Platform::FolderKey(folders.Folder1);
+        c.BaseFolderKey2 = Platform::FolderKey(folders.Folder2);
+        if (c.BaseFolderKey1 == c.BaseFolderKey2) {
+            folders.Folder2.clear();
+            c.BaseFolderKey2.clear();
+        }
+        c.IncludeSubfolders = includeSubfolders;
+        if (!includeSubfolders || folders.Folder2.isEmpty())
+            return {};
+
+        if (c.BaseFolderKey2.startsWith(c.BaseFolderKey1)) {
+            if (!ConfirmNestedFolders(QStringLiteral("1"), QStringLiteral("2")))
+                return {BaseFolderProblem::None, 0, true};
+            folders.Folder2.clear();
+        } else if (c.BaseFolderKey1.startsWith(c.BaseFolderKey2)) {
+            if (!ConfirmNestedFolders(QStringLiteral("2"), QStringLiteral("1")))
+                return {BaseFolderProblem::None, 0, true};
+            folders = {folders.Folder2, QString()};
+        } else {
+            return {};
+        }
+        ProcessMessages();
+    }
 }
 
-int ValidateCertainFile(QString &certainFile, bool compareContents, bool &differentExts) {
+QString CheckSystemPaths(const QString &folderKey1, const QString &folderKey2) {
+    const SearchContext &c = Context();
+    const TMLStringList &phrases = MainFormPhrases();
+    const QString folders[2] = {folderKey1, folderKey2};
+    const QString digits[2] = {QStringLiteral("1"), QStringLiteral("2")};
+    QString warning;
+    for (int k = 0; k < 2; ++k)
+        if (!folders[k].isEmpty() && IsInside(folders[k], c.SystemFolderKeys))
+            warning += GetPhraseParam(phrases, 11, digits[k]) + QLatin1Char('\n');
+    // A folder inside a program folder raises no warning: its files are locked.
+    for (int k = 0; k < 2; ++k)
+        if (!folders[k].isEmpty() && ContainsProgramFolder(folders[k], c.ProgramFolderKeys))
+            warning += GetPhraseParam(phrases, 12, digits[k]) + QLatin1Char('\n');
+    return warning;
+}
+
+bool ConfirmNestedFolders(const QString &outerDigit, const QString &innerDigit) {
+    const TMLStringList &phrases = MainFormPhrases();
+    const QString text = GetPhraseParam(phrases, 8, innerDigit) + QStringLiteral(" #") +
+                         outerDigit + QStringLiteral(".\n") +
+                         GetPhraseParam(phrases, 9, outerDigit) + QLatin1Char('\n') +
+                         GetPhrase(phrases, 10);
+    return Host().AskYesCancel(text);
+}
+
+CertainFileProblem ValidateCertainFile(QString &certainFile, bool compareContents,
+                                       bool &differentExts) {
     // As with folders, blanks that are part of an existing file's name stay.
     if (certainFile.trimmed().isEmpty() || !Platform::StatPath(certainFile, false).IsFile)
         certainFile = certainFile.trimmed();
     if (certainFile.isEmpty())
-        return 44;
+        return CertainFileProblem::Empty;
     if (certainFile.size() > 2 && certainFile.endsWith(QLatin1String(".*")) && !compareContents) {
         certainFile.chop(2);
         differentExts = true;
@@ -213,9 +256,60 @@ int ValidateCertainFile(QString &certainFile, bool compareContents, bool &differ
     static const QString forbidden = QStringLiteral("*?\"<>|");
     for (QChar ch : certainFile)
         if (forbidden.contains(ch))
-            return 46;
+            return CertainFileProblem::InvalidCharacters;
     const qsizetype slash = certainFile.lastIndexOf(Platform::PathDelimiter());
     if (certainFile.indexOf(QLatin1Char('.'), slash + 1) < 0)
         differentExts = true;
-    return 0;
+    return CertainFileProblem::None;
+}
+
+QString ResolveCertainFile(const QString &typed) {
+    const QString absolute = Platform::AbsolutePath(typed);
+    const bool hasFolder = typed.contains(Platform::PathDelimiter());
+    if (!hasFolder && !Platform::StatPath(absolute, false).Exists)
+        return typed;
+    const qsizetype slash = absolute.lastIndexOf(Platform::PathDelimiter());
+    const QString folder = Platform::CanonicalPath(absolute.left(slash + 1));
+    return folder.isEmpty() ? absolute
+                            : Platform::WithTrailingDelimiter(folder) + absolute.mid(slash + 1);
+}
+
+SearchResult RunSearch(const SearchRequest &request) {
+    SetRunState(RunStateValue::Idle);
+    SearchOptions options = request.Options;
+    options.ImageMode = options.ImageMode && options.CompareContents;
+    if (!options.CompareContents)
+        options.ContentPercent = 100;
+    SearchResult result = CheckRequest(options, request.CertainFileMode);
+    result.Settled = request;
+    result.Settled.Options = options;
+    if (!result.Ran())
+        return result;
+
+    BaseFolders folders{request.Folder1, request.Folder2};
+    const SettledFolders settled = SettleBaseFolders(folders, request.IncludeSubfolders);
+    result.Settled.Folder1 = folders.Folder1;
+    result.Settled.Folder2 = folders.Folder2;
+    result.Folder = settled.Problem;
+    result.ProblemFolder = settled.Folder;
+    if (settled.NestedDeclined)
+        result.Declined = DeclinedQuestion::NestedFolders;
+    if (!result.Ran())
+        return result;
+    const QString warning = CheckSystemPaths(Context().BaseFolderKey1, Context().BaseFolderKey2);
+    if (!warning.isEmpty() && !Host().AskYesCancel(warning + GetPhrase(MainFormPhrases(), 31))) {
+        result.Declined = DeclinedQuestion::SystemFolders;
+        return result;
+    }
+
+    Context().Options = options;
+    ApplyFilter(request);
+    BeginRun(folders);
+    Host().RunStarting();
+    ScanBaseFolders(folders);
+    PlaceCertainFile();
+    FinishScan();
+    result.Matches = CompareScannedFiles(result.Outcome, request.IncludeHundred);
+    EndRun(result.Outcome);
+    return result;
 }

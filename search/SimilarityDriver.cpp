@@ -2,7 +2,7 @@
 
 #include "compare/GdiPlusUnit.h"
 #include "compare/ImageCompareUnit.h"
-#include "search/SearchHost.h"
+#include "run/RunControl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -117,11 +117,11 @@ int SimilarityPairs::ContentPercent(int i, int j) {
     FileRecord &a = *Table[std::size_t(i)].Record;
     FileRecord &b = *Table[std::size_t(j)].Record;
     if (!A->Open(HeadPath)) {
-        a.QuickSum = UnreadableSum;
+        a.Unreadable = true;
         return -1;
     }
     if (!B->Open(PartnerPath)) {
-        b.QuickSum = UnreadableSum;
+        b.Unreadable = true;
         return -1;
     }
     UnreadableSide unreadable = NoneUnreadable;
@@ -132,9 +132,9 @@ int SimilarityPairs::ContentPercent(int i, int j) {
         p = CompareBlocksReaching(*A, *B, Options.ContentPercent, unreadable);
     if (p < Options.ContentPercent) {
         if (unreadable == FirstUnreadable)
-            a.QuickSum = UnreadableSum;
+            a.Unreadable = true;
         else if (unreadable == SecondUnreadable)
-            b.QuickSum = UnreadableSum;
+            b.Unreadable = true;
     }
     return p;
 }
@@ -145,7 +145,7 @@ bool SimilarityPairs::SameContents() {
     if (A->HoldsWholeFile() && B->HoldsWholeFile() && A->FileName == HeadPath &&
         B->FileName == PartnerPath)
         return A->Size == B->Size && std::memcmp(A->Buffer, B->Buffer, std::size_t(A->Size)) == 0;
-    return FilesEqual(HeadPath, PartnerPath);
+    return FilesEqual(HeadPath, PartnerPath) == ByteComparison::Equal;
 }
 
 PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
@@ -156,9 +156,9 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     // The size-ordered walk only offers partners that pass this test.
     if (!Options.ImageMode && !SizeOrdered && SizeRatio(a.Size, b.Size) < Options.ContentPercent)
         return Verdict::Skip;
-    if (a.QuickSum == UnreadableSum)
+    if (a.Unreadable)
         return Verdict::EndHead;
-    if (b.QuickSum == UnreadableSum)
+    if (b.Unreadable)
         return Verdict::Skip;
 
     const QString &partnerText = Table[std::size_t(j)].Text;
@@ -194,7 +194,7 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     return Verdict::Match;
 }
 
-int SimilarityDriver(const SearchOptions &options, bool include100, quint8 &outcome) {
+int SimilarityDriver(const SearchOptions &options, bool include100, RunOutcome &outcome) {
     int matches = 0;
     {
         SimilarityPairs driver(options, include100);

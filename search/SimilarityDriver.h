@@ -4,8 +4,8 @@
 
 #include "compare/FileCompareUnit.h"
 #include "compare/StreamUnit.h"
-#include "search/CompareDriver.h"
 #include "search/NameFilter.h"
+#include "search/PairwiseLoop.h"
 
 #include <QByteArray>
 #include <vector>
@@ -13,7 +13,7 @@
 // The text's extension, from its last dot, is ".mp3" in any case.
 bool IsMp3(const QString &text);
 
-int SimilarityDriver(const SearchOptions &options, bool include100, quint8 &outcome);
+int SimilarityDriver(const SearchOptions &options, bool include100, RunOutcome &outcome);
 
 // The pair tests of the similarity driver. Outside image mode only the later
 // files whose size can reach the percentage are visited, in table order, so

@@ -5,10 +5,13 @@
 #include "compare/FileCompareUnit.h"
 #include "compare/FilterUnit.h"
 #include "platform/Platform.h"
+#include "results/Engine.h"
+#include "run/RunControl.h"
 #include "search/CompareDriver.h"
 #include "search/FileSearchUnit.h"
+#include "search/MatchList.h"
+#include "search/PairwiseLoop.h"
 #include "search/SearchContext.h"
-#include "search/SearchHost.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -167,16 +170,12 @@ struct Scratch {
     QString Write(const QString &relative, const QByteArray &bytes) const {
         return WriteAt(Root, relative, bytes);
     }
-    static void Reset() {
-        ClearFileTable();
-        ClearMatchList();
-        FreeCompareBuffers();
-        ResetFilter();
-        ResetSearchContext();
-    }
+    static void Reset() { ResetEngine(); }
 };
 
-inline QByteArray ReadAll(const QString &path) { return ReadWholeFile(path); }
+inline QByteArray ReadAll(const QString &path) {
+    return ReadWholeFile(path);
+}
 
 struct ProgramRun {
     int ExitCode = -1; // -1 when it crashed or did not finish in time

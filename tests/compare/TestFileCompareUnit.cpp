@@ -125,10 +125,10 @@ private slots:
         QVERIFY(MakeFifo(Path("fifo")));
         for (const QString &unreadable : {Path("missing"), Dir.path(), Path("fifo")}) {
             QCOMPARE(ComputeQuickSum(unreadable), 0xFFFFFFFFu); // a FIFO returns at once
-            QVERIFY(!FilesEqual(file, unreadable));
-            QVERIFY(!FilesEqual(unreadable, file));
+            QCOMPARE(FilesEqual(file, unreadable), ByteComparison::Unreadable);
+            QCOMPARE(FilesEqual(unreadable, file), ByteComparison::Unreadable);
         }
-        QVERIFY(FilesEqual(file, file));
+        QCOMPARE(FilesEqual(file, file), ByteComparison::Equal);
     }
 
     void filesEqualReadsAShortChunkFirst_data() {
@@ -155,7 +155,8 @@ private slots:
             other[changedAt] = char(other[changedAt] ^ 0x40);
         const QString a = Write("big1", bytes), b = Write("big2", other);
         ChunkRecorder trace;
-        QCOMPARE(FilesEqual(a, b), changedAt < 0);
+        QCOMPARE(FilesEqual(a, b),
+                 changedAt < 0 ? ByteComparison::Equal : ByteComparison::Different);
         QCOMPARE(trace.Chunks, chunks);
     }
 
@@ -163,11 +164,11 @@ private slots:
         const QByteArray bytes = RandomData(1048576, 4);
         const QString a = Write("stop1", bytes), b = Write("stop2", bytes);
         RecordingHost host;
-        host.OnMessages = [](int) { Context().RunState = StopRequested; };
+        host.OnMessages = [](int) { SetRunState(RunStateValue::StopRequested); };
         HostGuard hostGuard(host);
         ChunkRecorder trace;
-        Context().RunState = Running;
-        QVERIFY(!FilesEqual(a, b));
+        SetRunState(RunStateValue::Running);
+        QCOMPARE(FilesEqual(a, b), ByteComparison::Stopped);
         QCOMPARE(trace.Chunks, QList<qint64>{30720});
         QCOMPARE(host.MessageCalls, 1);
     }

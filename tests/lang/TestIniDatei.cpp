@@ -54,7 +54,7 @@ private slots:
         WriteSetting("Größe", "ü");
         SaveSettings();
         QCOMPARE(ReadWholeFile(Path), QByteArray("Language=EL\r\nGr\xc3\xb6\xc3\x9f"
-                                             "e=\xc3\xbc\r\n"));
+                                                 "e=\xc3\xbc\r\n"));
     }
 
     void settingsAreNeverLost() {

@@ -169,8 +169,8 @@ private slots:
         const QString path = Dir.filePath("all.txt");
         QVERIFY(SavePhrases(PhraseTable(), false, path));
         QCOMPARE(ReadWholeFile(path), Utf16Le(u"// ID=1;\r\nDE=Eins\r\nEN=One\r\nFR=Un\r\n\r\n"
-                                          "// newer note\r\nDE=Zwei\r\nEN=Two\r\nFR =  Deux\r\n"
-                                          "ABC=drei\r\n\r\nDE=Drei\r\n\r\n"_s));
+                                              "// newer note\r\nDE=Zwei\r\nEN=Two\r\nFR =  Deux\r\n"
+                                              "ABC=drei\r\n\r\nDE=Drei\r\n\r\n"_s));
         LoadPhraseText(PhraseTable(), "DE=Eins\nEN=One\nFR=Un\n\nDE=Zwei\nEN=Two\n", true);
         QVERIFY(SavePhrases(PhraseTable(), true, path));
         QCOMPARE(ReadWholeFile(path), Utf16Le(u"DE=Zwei\r\nEN=Two\r\n\r\n"_s));
@@ -191,10 +191,10 @@ private slots:
                  u"2:dupliscan-cli: Option inconnue \"--bogus\" (voir --help)\n"_s);
         const QString all = Dir.filePath("all.txt");
         QCOMPARE(Cli({"--language", "FR", "-q", "--save-phrases", all}), u"0:"_s);
-        QVERIFY(
-            ReadWholeFile(all).contains(Utf16Le(u"\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value "
-                                            "for %1\r\nFR=Valeur non valide pour %1\r\n\r\n"_s,
-                                            false)));
+        QVERIFY(ReadWholeFile(all).contains(
+            Utf16Le(u"\r\nDE=Ungültiger Wert für %1\r\nEN=invalid value "
+                    "for %1\r\nFR=Valeur non valide pour %1\r\n\r\n"_s,
+                    false)));
         QVERIFY(ReadWholeFile(all).startsWith("\xFF\xFE") &&
                 !ReadWholeFile(all).contains(Utf16Le(u"HU="_s, false)));
     }

@@ -50,7 +50,7 @@ public:
             if (sameSize && sum(first) == UnreadableSum)
                 return Verdict::EndHead;
             if (!sameSize || sum(second) == UnreadableSum || sum(second) != sum(first) ||
-                !FilesEqual(FullPathOf(first), FullPathOf(second)))
+                FilesEqual(FullPathOf(first), FullPathOf(second)) != ByteComparison::Equal)
                 return Verdict::Skip;
             percent = 100;
         }
@@ -68,13 +68,13 @@ class TestCompareDriver : public QObject {
     std::unique_ptr<Scratch> S;
 
     // Scans the temporary folder as a single-folder run does, then compares.
-    int ScanAndCompare(quint8 &outcome) {
+    int ScanAndCompare(RunOutcome &outcome) {
         ClearFileTable();
         ClearMatchList();
-        Context().CommonBaseFolder = Context().BaseFolderUpper1 = S->Root;
+        Context().CommonBaseFolder = Context().BaseFolderKey1 = S->Root;
         ScanFolder(S->Root);
         SortFileTable();
-        Context().RunState = Running;
+        SetRunState(RunStateValue::Running);
         return RunCompare(outcome);
     }
 
@@ -88,15 +88,15 @@ private slots:
     void identicalFilesFormOneBlockAndTheLimitEndsTheRun() {
         for (const char *name : {"a", "b", "c", "d", "e"})
             S->Write(name, QByteArray(name) < "d" ? "same" : "diff");
-        quint8 outcome = 99;
+        RunOutcome outcome{};
         QCOMPARE(ScanAndCompare(outcome), 3);
-        QCOMPARE(outcome, quint8(Completed));
+        QCOMPARE(outcome, RunOutcome::Completed);
         QCOMPARE(MatchBlocks(), (Blocks{{"a", "b", "c"}, {"d", "e"}}));
         QCOMPARE(MatchList()[2].Record->Percent, quint8(100));
         QVERIFY(S->Host.StatusLines.contains(QStringLiteral("3 Duplikate gefunden (1 KB)")));
         Context().Options.MaxDuplicates = 1;
         QCOMPARE(ScanAndCompare(outcome), 1);
-        QCOMPARE(outcome, quint8(LimitReached));
+        QCOMPARE(outcome, RunOutcome::LimitReached);
         QCOMPARE(MatchBlocks(), (Blocks{{"a", "b"}}));
     }
 
@@ -105,7 +105,7 @@ private slots:
             S->Write(name, name);
         Context().Options.CompareContents = false;
         Context().Options.CompareNames = true;
-        quint8 outcome = 99;
+        RunOutcome outcome{};
         QCOMPARE(ScanAndCompare(outcome), 2);
         QCOMPARE(MatchBlocks(), (Blocks{{"aaaaa.txt", "aaaab.txt"}, {"aaabb.txt", "aaabc.txt"}}));
         QCOMPARE(MatchList()[1].Record->Percent, quint8(1)); // a name match scores 1
@@ -114,13 +114,13 @@ private slots:
     void certainFileOnlyFindsItsOwnTwins() {
         S->Write("x1", "pair");
         S->Write("x2", "pair");
-        Context().Options.CertainFile = S->Write("z-certain", "twin");
+        SearchRequest request;
+        request.Folder1 = S->Root;
+        request.CertainFileMode = true;
+        request.Options.CertainFile = S->Write("z-certain", "twin");
+        request.Options.MaxDuplicates = 0;
         S->Write("y", "twin");
-        ScanFolder(S->Root);
-        QVERIFY(PlaceCertainFile());
-        quint8 outcome = 99;
-        Context().RunState = Running;
-        QCOMPARE(RunCompare(outcome), 1);
+        QCOMPARE(RunSearch(request).Matches, 1);
         QCOMPARE(MatchBlocks(), (Blocks{{S->Root + "z-certain", S->Root + "y"}}));
     }
 
@@ -132,8 +132,8 @@ private slots:
               Row{"/p/x", "/p/in/y", "/p/in/", "/p/", 2, true},
               Row{"/p/in/x", "/p/in/y", "/p/", "/p/in/", 2, false},
               Row{"/p/x", "/pp/y", "/p/", "/pp/", 2, true}}) {
-            Context().BaseFolderUpper1 = QString::fromUtf8(base1);
-            Context().BaseFolderUpper2 = QString::fromUtf8(base2);
+            Context().BaseFolderKey1 = QString::fromUtf8(base1);
+            Context().BaseFolderKey2 = QString::fromUtf8(base2);
             QVERIFY2(FolderCriterion(a, b, mode) == passes, b);
             QVERIFY2(FolderCriterion(b, a, mode) == passes, b);
         }
@@ -151,11 +151,11 @@ private slots:
                 if (terminate)
                     S->Host.IsTerminating = true;
                 else
-                    Context().RunState = StopRequested;
+                    SetRunState(RunStateValue::StopRequested);
             };
-            quint8 outcome = 99;
+            RunOutcome outcome{};
             ScanAndCompare(outcome);
-            QCOMPARE(outcome, quint8(terminate ? Terminated : Stopped));
+            QCOMPARE(outcome, terminate ? RunOutcome::Terminated : RunOutcome::Stopped);
             QCOMPARE(MatchBlocks(), (terminate ? Blocks() : Blocks{{"p0a", "p0b"}}));
             QCOMPARE(int(FileTable().size()), terminate ? 8 : 0);
         }
@@ -165,7 +165,7 @@ private slots:
         const QByteArray first = Platform::EncodeName(S->Write("doc1", "same"));
         QCOMPARE(::link(first.constData(), (first.chopped(1) + "2").constData()), 0);
         S->Write("doc3", "same");
-        quint8 outcome = 99;
+        RunOutcome outcome{};
         QCOMPARE(ScanAndCompare(outcome), 1);
         QCOMPARE(MatchBlocks(), (Blocks{{"doc1", "doc3"}}));
         Context().Options.CompareContents = false;
@@ -181,9 +181,9 @@ private slots:
                            Platform::EncodeName(S->Root + "link").constData()),
                  0);
         BaseFolders folders{S->Root + "real", S->Root + "link/"};
-        QCOMPARE(SettleBaseFolders(folders, true), SettleProblem::None);
+        QCOMPARE(SettleBaseFolders(folders, true).Problem, BaseFolderProblem::None);
         QVERIFY(folders.Folder2.isEmpty());
-        QVERIFY(Context().BaseFolderUpper2.isEmpty());
+        QVERIFY(Context().BaseFolderKey2.isEmpty());
     }
 
     void candidateChainsMatchTheAllPairsWalk() {
@@ -225,11 +225,11 @@ private slots:
                     ClearMatchList();
                     Context().CommonBaseFolder = tree;
                     Context().Options = cases[c];
-                    Context().RunState = Running;
+                    SetRunState(RunStateValue::Running);
                     ScanFolder(tree);
                     SortFileTable();
                     QFile::rename(vanishing, S->Root + "gone");
-                    quint8 outcome = Completed;
+                    RunOutcome outcome = RunOutcome::Completed;
                     AllocCompareBuffers();
                     AllPairsExact reference(cases[c]);
                     const int matches = plain ? RunPairwiseLoop(cases[c], reference, outcome)
@@ -237,7 +237,7 @@ private slots:
                     FreeCompareBuffers();
                     BuildMatchList();
                     QFile::rename(S->Root + "gone", vanishing);
-                    QStringList rows{QString::number(matches), QString::number(outcome)};
+                    QStringList rows{QString::number(matches), QString::number(int(outcome))};
                     for (const FileEntry &entry : MatchList())
                         rows << QString::asprintf("%d %d ", entry.Record->Percent,
                                                   entry.Record->Group) +

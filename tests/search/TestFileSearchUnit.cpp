@@ -60,8 +60,8 @@ private slots:
         QCOMPARE(::chmod(Platform::EncodeName(S->Write("locked", "x")).constData(), 0444), 0);
         for (const char *name : {"free", "sys/deep/a", "prog/b", "system/c"})
             S->Write(name, name);
-        Context().WindowsFolderUpper = {S->Root + "sys/"};
-        Context().ProgramFilesFolderUpper = {S->Root + "prog/"};
+        Context().SystemFolderKeys = {S->Root + "sys/"};
+        Context().ProgramFolderKeys = {S->Root + "prog/"};
         ScanRoot();
         QCOMPARE(RecordOf("locked")->Attributes & Platform::AttrReadOnly, Platform::AttrReadOnly);
         for (const char *name : {"locked", "sys/deep/a", "prog/b"})
@@ -118,11 +118,12 @@ private slots:
         for (const FileEntry &entry : FileTable()) {
             QVERIFY2(expected.contains(entry.Text), qPrintable(entry.Text));
             S->Write("copy", expected.value(entry.Text));
-            QVERIFY(FilesEqual(FullPathOf(entry), S->Root + "copy"));
+            QCOMPARE(FilesEqual(FullPathOf(entry), S->Root + "copy"), ByteComparison::Equal);
             QCOMPARE(ComputeQuickSum(FullPathOf(entry)), ComputeQuickSum(S->Root + "copy"));
         }
         S->Write("copy", "raw\xfe");
-        QVERIFY(!FilesEqual(S->Root + Platform::DecodeName("raw\xff"), S->Root + "copy"));
+        QCOMPARE(FilesEqual(S->Root + Platform::DecodeName("raw\xff"), S->Root + "copy"),
+                 ByteComparison::Different);
     }
 
     void certainFileGoesToTheFront() {

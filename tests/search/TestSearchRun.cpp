@@ -14,7 +14,7 @@ class TestSearchRun : public QObject {
     std::unique_ptr<Scratch> S;
 
     // Settles the two folders, given below the scratch folder ("" stays empty).
-    SettleProblem Settle(const QString &first, const QString &second, BaseFolders &folders) {
+    SettledFolders Settle(const QString &first, const QString &second, BaseFolders &folders) {
         auto full = [&](const QString &f) { return f.trimmed().isEmpty() ? f : S->Root + f; };
         folders = {full(first), full(second)};
         return SettleBaseFolders(folders, true);
@@ -30,14 +30,16 @@ private slots:
     void cleanup() { S.reset(); }
 
     void unusableFoldersAreRefused() {
-        const QList<std::tuple<const char *, const char *, SettleProblem>> rows = {
-            {"missing", "", SettleProblem::Missing1}, {"one", "missing", SettleProblem::Missing2},
-            {"file", "", SettleProblem::NotAFolder1}, {"one", "file/", SettleProblem::NotAFolder2},
-            {"", "", SettleProblem::NoFolder},        {"  ", " ", SettleProblem::NoFolder}};
+        using P = BaseFolderProblem;
+        const QList<std::tuple<const char *, const char *, P, int>> rows = {
+            {"missing", "", P::Missing, 1}, {"one", "missing", P::Missing, 2},
+            {"file", "", P::NotAFolder, 1}, {"one", "file/", P::NotAFolder, 2},
+            {"", "", P::NoFolder, 1},       {"  ", " ", P::NoFolder, 1}};
         Context().Options.MaxDuplicates = 7;
-        for (const auto &[first, second, problem] : rows) {
+        for (const auto &[first, second, problem, folder] : rows) {
             BaseFolders folders;
-            QVERIFY2(Settle(first, second, folders) == problem, first);
+            const SettledFolders settled = Settle(first, second, folders);
+            QVERIFY2(settled.Problem == problem && settled.Folder == folder, first);
             QCOMPARE(Context().LastRunOptions.MaxDuplicates, 1000); // only a run takes options
         }
         QVERIFY(S->Host.Questions.isEmpty());
@@ -53,9 +55,9 @@ private slots:
             {"one", "onex", "one/|onex/"}};
         for (const auto &[first, second, settled] : rows) {
             BaseFolders folders;
-            QCOMPARE(Settle(first, second, folders), SettleProblem::None);
+            QCOMPARE(Settle(first, second, folders).Problem, BaseFolderProblem::None);
             QCOMPARE(QString(folders.Folder1 + u'|' + folders.Folder2).remove(S->Root), settled);
-            QCOMPARE(Context().BaseFolderUpper2, folders.Folder2);
+            QCOMPARE(Context().BaseFolderKey2, folders.Folder2);
         }
         QVERIFY(S->Host.Questions.isEmpty());
     }
@@ -70,8 +72,9 @@ private slots:
                 S->Host.Questions.clear();
                 const char *outer = "one", *inner = "one/inner";
                 BaseFolders folders;
-                QCOMPARE(Settle(innerFirst ? inner : outer, innerFirst ? outer : inner, folders),
-                         answer ? SettleProblem::None : SettleProblem::NestedCancelled);
+                QCOMPARE(Settle(innerFirst ? inner : outer, innerFirst ? outer : inner, folders)
+                             .NestedDeclined,
+                         !answer);
                 QCOMPARE(S->Host.Questions,
                          QStringList{question.arg(innerFirst ? 1 : 2).arg(innerFirst ? 2 : 1)});
                 if (answer)
@@ -79,7 +82,7 @@ private slots:
             }
         S->Host.Questions.clear();
         BaseFolders folders{S->Root + "one", S->Root + "one/inner"};
-        QCOMPARE(SettleBaseFolders(folders, false), SettleProblem::None);
+        QCOMPARE(SettleBaseFolders(folders, false).Problem, BaseFolderProblem::None);
         QCOMPARE(folders.Folder2, S->Root + "one/inner/");
         QVERIFY(S->Host.Questions.isEmpty());
     }
@@ -103,21 +106,23 @@ private slots:
     }
 
     void certainFileNames() {
-        // Typed name, content search, refusal (a message id, 0 = fine), name kept, any extension.
-        QList<std::tuple<QString, bool, int, QString, bool>> rows = {
-            {"   ", true, 44, "", false},
-            {"/d/name.*", false, 0, "/d/name", true},
-            {"/d/name.*", true, 46, "", false},
-            {".*", false, 46, "", false},
-            {"/d/name", true, 0, "/d/name", true},
-            {"/d.x/name", true, 0, "/d.x/name", true},
-            {" /d/file.txt ", true, 0, "/d/file.txt", false}};
+        // Typed name, content search, refusal, name kept, any extension.
+        using P = CertainFileProblem;
+        QList<std::tuple<QString, bool, P, QString, bool>> rows = {
+            {"   ", true, P::Empty, "", false},
+            {"/d/name.*", false, P::None, "/d/name", true},
+            {"/d/name.*", true, P::InvalidCharacters, "", false},
+            {".*", false, P::InvalidCharacters, "", false},
+            {"/d/name", true, P::None, "/d/name", true},
+            {"/d.x/name", true, P::None, "/d.x/name", true},
+            {" /d/file.txt ", true, P::None, "/d/file.txt", false}};
         for (const char *forbidden : {"?", "\"", "<", ">", "|"})
-            rows.append({QStringLiteral("/d/a%1.txt").arg(forbidden), false, 46, "", false});
+            rows.append({QStringLiteral("/d/a%1.txt").arg(forbidden), false, P::InvalidCharacters,
+                         "", false});
         for (auto [typed, contents, refusal, certain, differentExts] : rows) {
             bool exts = false;
             QCOMPARE(ValidateCertainFile(typed, contents, exts), refusal);
-            if (refusal == 0) {
+            if (refusal == P::None) {
                 QCOMPARE(typed, certain);
                 QCOMPARE(exts, differentExts);
             }
@@ -125,16 +130,17 @@ private slots:
     }
 
     void aRunCancelledDuringTheScanComparesNothing() {
-        const BaseFolders folders{S->Root, QString()};
-        BeginRun(folders);
-        ScanBaseFolders(folders);
-        FinishScan();
-        QCOMPARE(S->Host.StatusLines.last(), QStringLiteral("vergleiche 1 Dateien (1 KB)"));
-        Context().RunState = StopRequested;
-        quint8 outcome = 99;
-        QCOMPARE(CompareScannedFiles(outcome), 0);
-        EndRun(outcome);
-        QCOMPARE(outcome, quint8(Stopped));
+        S->Write("copy", "x");
+        S->Host.OnMessages = [&](int) {
+            if (S->Host.StatusLines.contains(QStringLiteral("vergleiche 2 Dateien (1 KB)")))
+                SetRunState(RunStateValue::StopRequested);
+        };
+        SearchRequest request;
+        request.Folder1 = S->Root;
+        const SearchResult result = RunSearch(request);
+        QCOMPARE(result.Outcome, RunOutcome::Stopped);
+        QCOMPARE(result.Matches, 0);
+        QVERIFY(MatchList().empty());
         QCOMPARE(S->Host.StatusLines.last(), QStringLiteral("Abgebrochen."));
     }
 };

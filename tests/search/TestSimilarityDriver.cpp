@@ -31,9 +31,10 @@ class TestSimilarityDriver : public QObject {
         Context().Options = options;
         BaseFolders folders{S->Dir.path(), QString()};
         SettleBaseFolders(folders, true);
-        BeginRun(folders);
-        ScanBaseFolders(folders);
-        FinishScan();
+        Context().CommonBaseFolder = folders.Folder1;
+        SetRunState(RunStateValue::Running);
+        ClearFileTable();
+        ScanFolder(folders.Folder1);
         SortFileTable();
         S->Host.StatusLines.clear();
     }
@@ -43,7 +44,7 @@ class TestSimilarityDriver : public QObject {
         options.ContentPercent = percent;
         options.MaxDuplicates = 0;
         Scan(options);
-        quint8 outcome = 0;
+        RunOutcome outcome{};
         RunCompare(outcome, include100);
         QStringList rows;
         for (const FileEntry &entry : MatchList()) {
@@ -60,16 +61,16 @@ class TestSimilarityDriver : public QObject {
         for (FileEntry &entry : FileTable()) {
             entry.Record->Group = -1;
             entry.Record->Percent = 0;
-            entry.Record->QuickSum = 0;
+            entry.Record->Unreadable = false;
         }
         S->Host.StatusLines.clear();
-        quint8 outcome = 0;
+        RunOutcome outcome{};
         SimilarityPairs driver(options, include100, everyPair);
         QStringList state{QString::number(RunPairwiseLoop(options, driver, outcome)),
-                          QString::number(outcome)};
+                          QString::number(int(outcome))};
         for (const FileEntry &entry : FileTable())
-            state << QString::asprintf("%d %d %u", entry.Record->Group, entry.Record->Percent,
-                                       entry.Record->QuickSum);
+            state << QString::asprintf("%d %d %d", entry.Record->Group, entry.Record->Percent,
+                                       int(entry.Record->Unreadable));
         return state + S->Host.StatusLines;
     }
 

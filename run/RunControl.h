@@ -1,9 +1,21 @@
 #pragma once
-// The engine's only way to reach the program that runs it: the desktop window,
-// the command line or a test. Long loops report through it and poll it, so the
-// engine never needs a widget.
+// The engine's only way to reach the program that runs it (the desktop window,
+// the command line or a test), and the run state that the window's buttons
+// write and every long loop polls. Depends on nothing but Qt Core, so every
+// layer above can report and stop through it.
 
 #include <QString>
+#include <QtGlobal>
+
+// Where a run stands. The buttons only write it; the loops read it right after
+// they let pending events through.
+enum class RunStateValue : quint8 {
+    Idle = 0,
+    StopRequested = 1,
+    Finished = 2,
+    Running = 3,
+    Paused = 4,
+};
 
 class SearchHost {
 public:
@@ -18,11 +30,15 @@ public:
     virtual void SetProgress(int /*position*/, int /*maximum*/) {}
     virtual void SetTitle(const QString &) {}
 
-    // Lets the user's stop, pause and continue reach RunState.
+    // Lets the user's stop, pause and continue reach the run state.
     virtual void ProcessMessages() {}
     // True once the program is closing; a run then ends without a result.
     virtual bool Terminating() const { return false; }
     virtual void Sleep(int ms);
+
+    // The search passed its checks and is about to scan: a window switches
+    // into run mode here.
+    virtual void RunStarting() {}
 
     // Pixel width of a result row's text in the list's font.
     virtual int TextWidth(const QString &text) const { return int(text.size()) * 7; }
@@ -42,3 +58,15 @@ void SetHost(SearchHost *host);
 void ShowStatus(const QString &text);
 void ProcessMessages();
 bool Terminating();
+
+RunStateValue RunState();
+void SetRunState(RunStateValue state);
+// True when a stop was requested or the program is closing.
+bool StopOrTerminate();
+// While paused: sleeps 50 ms at a time and lets events through, until the run
+// goes on, is stopped or the program closes. False when the caller must end
+// its loop (stopped or closing).
+bool WaitWhilePaused();
+
+// Back to a silent host and an idle run (tests).
+void ResetRunControl();

@@ -1,0 +1,38 @@
+#include "results/Engine.h"
+
+#include "compare/FileCompareUnit.h"
+#include "compare/FilterUnit.h"
+#include "compare/GdiPlusUnit.h"
+#include "compare/ImageCompareUnit.h"
+#include "lang/IniDatei.h"
+#include "lang/MsgDlgUnit.h"
+#include "lang/MultiLingua.h"
+#include "lang/SelfLoadSectionsUnit.h"
+#include "results/ResultListUnit.h"
+#include "run/RunControl.h"
+#include "search/FileSearchUnit.h"
+#include "search/MatchList.h"
+#include "search/PairwiseLoop.h"
+#include "search/SearchContext.h"
+
+void ResetEngine() {
+    SetRunState(RunStateValue::Idle);
+    ResetSearchContext();
+    ClearFileTable();
+    ClearMatchList();
+    ResetPairwiseLoop();
+    ResetFileCompare();
+    ResetFilter();
+    ResetImageCompare();
+    ResetGdiplusState();
+    ResetResultList();
+    ResetPhraseSystem();
+    ResetSettings();
+    ResetSections();
+    SetMessageBoxHandler(nullptr);
+}
+
+void CloseEngine() {
+    SaveSettings();
+    ResetImageDatabase();
+}
