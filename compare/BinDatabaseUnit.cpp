@@ -50,56 +50,8 @@ qsizetype TBinDatabase::FindRecord(qint32 number) const {
     return -1;
 }
 
-void TBinDatabase::MergeFreeRecords() {
-    for (qsizetype i = RecordCount() - 2; i >= 0; --i) {
-        IndexRecord r = RecordAt(i);
-        const IndexRecord next = RecordAt(i + 1);
-        if (r.Number != 0 || next.Number != 0)
-            continue;
-        r.Length += next.Length;
-        StoreRecord(i, r);
-        Index.remove((i + 1) * IndexRecordSize, IndexRecordSize);
-        IndexChanged = true;
-    }
-}
-
-bool TBinDatabase::FinishOpen(const QString &baseName) {
-    // A partial record at the end of a damaged index is left out.
-    const QByteArray content = IndexFile.readAll();
-    Index = content.left(content.size() - content.size() % IndexRecordSize);
-    OpenState = 1;
-    BaseName = baseName;
-    MergeFreeRecords();
-    LastNumber = 0;
-    for (qsizetype i = 0; i < RecordCount(); ++i)
-        LastNumber = qMax(LastNumber, RecordAt(i).Number);
-    return true;
-}
-
-bool TBinDatabase::Open(const QString &baseName, bool cacheData) {
-    Close();
-    LastNumber = 0;
-    CacheData = cacheData;
-    const QString indexName = baseName + IndexExt;
-    const QString dataName = baseName + DataExt;
-    if (!MakeFolderFor(indexName))
-        return false;
-    IndexFile.setFileName(indexName);
-    if (!IndexFile.open(QIODevice::ReadWrite))
-        return false;
-    DataFile.setFileName(dataName);
-    if (!DataFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        IndexFile.close();
-        Index.clear();
-        return false;
-    }
-    return FinishOpen(baseName);
-}
-
 bool TBinDatabase::Create(const QString &baseName) {
     Close();
-    LastNumber = 0;
-    CacheData = false;
     const QString indexName = baseName + IndexExt;
     const QString dataName = baseName + DataExt;
     if (!MakeFolderFor(indexName))
@@ -116,8 +68,10 @@ bool TBinDatabase::Create(const QString &baseName) {
         QFile::remove(indexName);
         return false;
     }
-    CreatedFiles = true;
-    return FinishOpen(baseName);
+    Opened = true;
+    BaseName = baseName;
+    LastNumber = 0;
+    return true;
 }
 
 bool TBinDatabase::PutString(qint32 &record, quint16 kind, const QByteArray &bytes, quint32 extra) {
@@ -174,22 +128,18 @@ void TBinDatabase::Close() {
         IndexFile.resize(Index.size());
     IndexFile.close();
     DataFile.close();
-    OpenState = 0;
+    Opened = false;
     BaseName.clear();
     IndexChanged = false;
-    DataCacheChanged = false;
-    CreatedFiles = false;
     Index.clear();
-    DataCache.clear();
 }
 
 void TBinDatabase::CloseAndDelete() {
-    const QString indexName = IndexFileName();
-    const QString dataName = DataFileName();
-    const bool created = CreatedFiles && IsOpen();
-    Close();
-    if (!created)
+    if (!IsOpen())
         return;
+    const QString indexName = BaseName + IndexExt;
+    const QString dataName = BaseName + DataExt;
+    Close();
     QFile::remove(indexName);
     QFile::remove(dataName);
 }

@@ -1,8 +1,8 @@
 #include "compare/ImageCompareUnit.h"
 
 #include "compare/BinDatabaseUnit.h"
-#include "compare/GdiPlusUnit.h"
 #include "compare/Hex32Unit.h"
+#include "compare/ImageDecoder.h"
 #include "compare/ImageUnit.h"
 #include "platform/Platform.h"
 
@@ -31,6 +31,29 @@ ImageCompareState &State() {
     static ImageCompareState state;
     return state;
 }
+
+// Two pictures are only compared when their fingerprints' heights agree within
+// this many percent: a different shape is a different picture, and the rows
+// of the two could not be lined up.
+constexpr int HeightTolerancePercent = 5;
+// Grey values that differ by up to EqualGreyDifference count as equal (JPEG
+// noise, a slightly different scaler), up to HalfGreyDifference as half equal;
+// more counts as different.
+constexpr int EqualGreyDifference = 10;
+constexpr int HalfGreyDifference = 20;
+// A first pass below this score ends the comparison: the pictures are
+// unrelated, and the second pass could not lift them near any threshold.
+constexpr int UnrelatedScore = 40;
+// The tolerant comparison leaves out a tenth of the picture's height at the
+// top and the bottom, at least BandMinPixels and at most BandMaxPixels of the
+// source picture, where captions, frames and watermarks tend to differ.
+constexpr int BandDivisor = 10;
+constexpr int BandMinPixels = 28;
+constexpr int BandMaxPixels = 100;
+// The most a tolerant comparison may give, since it did not look at the
+// bands; and the least a tolerant 100 keeps when the whole picture is
+// compared after all.
+constexpr int TolerantCeiling = 95;
 
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
@@ -98,14 +121,16 @@ inline int PixelSum(QRgb p) {
 }
 
 // Score of one pass: every second row from `first` to `last`, each cell 2 points
-// split between equal (difference up to 10), half and half (11..20) and
-// different (21 and more). Gives the equal points; the total is 2 per cell.
+// for equal grey, 1 for half equal, 0 for different. Gives the equal points;
+// the total is 2 per cell.
 qint64 EqualPoints(const uchar *a, int widthA, const uchar *b, int widthB, int w, int first,
                    int last, qint64 &total) {
     static const auto Weights = [] {
         std::array<quint8, 256> weights{};
         for (int d = 0; d < 256; ++d)
-            weights[std::size_t(d)] = d <= 10 ? 2 : d <= 20 ? 1 : 0;
+            weights[std::size_t(d)] = d <= EqualGreyDifference  ? 2
+                                      : d <= HalfGreyDifference ? 1
+                                                                : 0;
         return weights;
     }();
     qint64 equal = 0;
@@ -192,7 +217,7 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
     if (!ReadHeader(first, one) || !ReadHeader(second, two))
         return 0;
     const int ratio = RoundedPercent(one.Height, two.Height);
-    if (ratio < 95 || ratio > 105)
+    if (ratio < 100 - HeightTolerancePercent || ratio > 100 + HeightTolerancePercent)
         return 0;
     const int w = qMin(one.Width, two.Width);
     const int h = qMin(one.Height, two.Height);
@@ -204,10 +229,8 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
     for (;;) {
         int top = 0, last = h - 1;
         if (!strict) {
-            // Leave out a band of about a tenth of the picture at the top and the
-            // bottom, where captions, frames and watermarks tend to differ. A
-            // picture too low for the bands is compared over its whole height.
-            const int band = std::clamp(sourceHeight / 10, 28, 100);
+            // A picture too low for the bands is compared over its whole height.
+            const int band = std::clamp(sourceHeight / BandDivisor, BandMinPixels, BandMaxPixels);
             const int skip = int(std::trunc(double(band) / sourceHeight * h));
             if (skip <= h - 1 - skip) {
                 top = skip;
@@ -223,7 +246,7 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
             p = firstScore; // a single row: the first pass saw all there is
 
         if (pass == 0) {
-            if (p < 40)
+            if (p < UnrelatedScore)
                 return p;
             firstScore = p;
             pass = 1;
@@ -236,13 +259,13 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
             return p;
         if (p == 100) {
             // A tolerant 100 may hide differences in the bands; the whole picture
-            // decides, but never below 95.
-            floor = 95;
+            // decides.
+            floor = TolerantCeiling;
             pass = 0;
             strict = true;
             continue;
         }
-        return qMin(p, 95);
+        return qMin(p, TolerantCeiling);
     }
 }
 

@@ -1,6 +1,6 @@
 #include "compare/ImageUnit.h"
 
-#include "compare/GdiPlusUnit.h"
+#include "compare/ImageDecoder.h"
 
 #include <cmath>
 

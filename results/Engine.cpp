@@ -2,7 +2,7 @@
 
 #include "compare/FileCompareUnit.h"
 #include "compare/FilterUnit.h"
-#include "compare/GdiPlusUnit.h"
+#include "compare/ImageDecoder.h"
 #include "compare/ImageCompareUnit.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
@@ -24,7 +24,7 @@ void ResetEngine() {
     ResetFileCompare();
     ResetFilter();
     ResetImageCompare();
-    ResetGdiplusState();
+    ResetImageDecoder();
     ResetResultList();
     ResetPhraseSystem();
     ResetSettings();

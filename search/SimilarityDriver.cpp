@@ -1,7 +1,7 @@
 #include "search/SimilarityDriver.h"
 
-#include "compare/GdiPlusUnit.h"
 #include "compare/ImageCompareUnit.h"
+#include "compare/ImageDecoder.h"
 #include "run/RunControl.h"
 
 #include <algorithm>
@@ -9,7 +9,9 @@
 #include <utility>
 
 namespace {
-// Percentages of 90 and more ask the picture comparison for a strict judgement.
+// From this percentage on pictures are compared strictly, over their whole
+// height: who asks for 90 % and more wants copies, not pictures that merely
+// share their middle.
 constexpr int StrictImagePercent = 90;
 const QString MatchIndent = QStringLiteral("            ");
 } // namespace

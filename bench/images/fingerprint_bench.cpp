@@ -5,7 +5,7 @@
 // names) to standard output and the timings to standard error.
 //   fingerprint_bench FOLDER [PERCENT] [--decode-only]
 
-#include "compare/GdiPlusUnit.h"
+#include "compare/ImageDecoder.h"
 #include "compare/ImageCompareUnit.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "compare/GdiPlusUnit.h"
+#include "compare/ImageDecoder.h"
 
 #include "TestSupport.h"
 
@@ -21,14 +21,14 @@ QByteArray Png(int w, int h) {
 
 } // namespace
 
-class TestGdiPlusUnit : public QObject {
+class TestImageDecoder : public QObject {
     Q_OBJECT
 
     QTemporaryDir Dir;
     QString PathOf(const QString &name) const { return Dir.filePath(name); }
 
 private slots:
-    void cleanup() { ResetGdiplusState(); }
+    void cleanup() { ResetImageDecoder(); }
 
     void badFilesGiveNoBitmap_data() {
         QTest::addColumn<QString>("name");
@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestGdiPlusUnit)
-#include "TestGdiPlusUnit.moc"
+QTEST_GUILESS_MAIN(TestImageDecoder)
+#include "TestImageDecoder.moc"

@@ -1,7 +1,8 @@
 #pragma once
-// Image decoding through Qt's image readers. A decoded picture is handed on as a
-// QImage in Format_RGB32: blue, green and red per pixel (the fourth byte is
-// always 0xFF), rows from the top. Every routine works without a window.
+// Image decoding through Qt's image readers (where Windows has GDI+; the two
+// routines that make the decoders ready keep their Windows names). A decoded picture is handed on
+// as a QImage in Format_RGB32: blue, green and red per pixel (the fourth byte is always 0xFF), rows
+// from the top. Every routine works without a window.
 
 #include <QImage>
 #include <QString>
@@ -19,17 +20,19 @@ inline constexpr qint64 MaxImageFileBytes = 320LL * 1024 * 1024;
 inline constexpr int ImageAllocationLimitMB = 400;
 inline constexpr QImage::Format BitmapFormat = QImage::Format_RGB32;
 
-// True when BMP, GIF, JPEG, PNG and TIFF files can all be decoded. Without them
-// the image comparison is unavailable; the rest of the program is not affected.
+// True when Qt's readers can decode BMP, GIF, JPEG, PNG and TIFF files (TIFF
+// comes from the image formats plugins). Without them the image comparison is
+// unavailable; the rest of the program is not affected.
 bool LoadGdiplusLibrary();
-// Makes the decoders ready (including the memory limit); false when unavailable.
+// Makes Qt's decoders ready (including the memory limit); false when unavailable.
 bool StartupGdiplus();
 
 // The decoded picture in BitmapFormat, or a null QImage when the file cannot be
 // read or decoded, is empty, or is larger than the limits above.
 QImage LoadImageAsBitmap(const QString &path);
 // Decodes into an existing picture, keeping the file's own pixel format (and its
-// transparency) for display. False where LoadImageAsBitmap gives null.
+// transparency) for display, as the tips pages need. False where
+// LoadImageAsBitmap gives null.
 bool LoadImageIntoGraphic(const QString &path, QImage &target);
 
 // Gives back the memory kept from decoding the largest image so far.
@@ -42,4 +45,4 @@ bool IsImageExt(const QString &extension);
 bool IsImageFile(const QString &path);
 
 // Back to the state at program start, for tests.
-void ResetGdiplusState();
+void ResetImageDecoder();

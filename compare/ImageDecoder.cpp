@@ -1,4 +1,4 @@
-#include "compare/GdiPlusUnit.h"
+#include "compare/ImageDecoder.h"
 
 #include "compare/ImageUnit.h"
 #include "platform/Platform.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-struct GdiplusState {
+struct DecoderState {
     bool Available = false;
     bool Started = false;
     // Every image file passes through this buffer. It keeps the memory of the
@@ -18,8 +18,8 @@ struct GdiplusState {
     QByteArray FileBytes;
 };
 
-GdiplusState &State() {
-    static GdiplusState state;
+DecoderState &State() {
+    static DecoderState state;
     return state;
 }
 
@@ -67,7 +67,7 @@ bool DecodeFile(const QString &path, QImage &picture) {
 } // namespace
 
 bool LoadGdiplusLibrary() {
-    GdiplusState &state = State();
+    DecoderState &state = State();
     if (state.Available)
         return true;
     const QList<QByteArray> formats = QImageReader::supportedImageFormats();
@@ -80,7 +80,7 @@ bool LoadGdiplusLibrary() {
 }
 
 bool StartupGdiplus() {
-    GdiplusState &state = State();
+    DecoderState &state = State();
     if (state.Started)
         return true;
     if (!LoadGdiplusLibrary())
@@ -133,6 +133,6 @@ bool IsImageFile(const QString &path) {
     return IsImageExt(path.mid(dot));
 }
 
-void ResetGdiplusState() {
-    State() = GdiplusState();
+void ResetImageDecoder() {
+    State() = DecoderState();
 }
