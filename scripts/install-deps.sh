@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs what building and testing Dupliscan needs on Debian 12 (as root).
 # Safe to run again: it only asks apt for packages that are missing.
+#   --tests  also what the tests need
+#   --fuzz   also clang, for tests/fuzz/run-fuzz.sh
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins libgl-dev)
-if [ "${1:-}" = "--tests" ]; then
-  # LibreOffice reads the exported worksheets back in the export tests.
-  packages+=(libreoffice-calc-nogui)
-fi
+for option in "$@"; do
+  case "$option" in
+    # LibreOffice reads the exported worksheets back in the export tests.
+    --tests) packages+=(libreoffice-calc-nogui) ;;
+    # libFuzzer comes with clang.
+    --fuzz) packages+=(clang) ;;
+    *) echo "usage: $0 [--tests] [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
