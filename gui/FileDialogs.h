@@ -1,0 +1,23 @@
+#pragma once
+// Every file and folder dialog of the windows goes through here, so that a
+// test can give the answer a person would choose.
+
+#include <QString>
+
+class QWidget;
+
+namespace FileDialogs {
+
+// The chosen folder with a trailing "/", or empty when cancelled.
+QString GetExistingFolder(QWidget *parent, const QString &prompt, const QString &start);
+// The chosen file, or empty when cancelled.
+QString GetOpenFileName(QWidget *parent, const QString &caption, const QString &start,
+                        const QString &filter);
+QString GetSaveFileName(QWidget *parent, const QString &caption, const QString &start,
+                        const QString &filter, QString *selectedFilter = nullptr);
+
+// Tests: the next dialog returns this at once without showing (empty: cancel).
+void SetNextAnswer(const QString &answer);
+void ClearNextAnswer();
+
+} // namespace FileDialogs
