@@ -9,7 +9,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugin
 for option in "$@"; do
   case "$option" in
     # LibreOffice reads the exported worksheets back in the export tests.
-    --tests) packages+=(libreoffice-calc-nogui) ;;
+    # clang-format checks the code's format.
+    --tests) packages+=(libreoffice-calc-nogui clang-format) ;;
     # libFuzzer comes with clang.
     --fuzz) packages+=(clang) ;;
     *) echo "usage: $0 [--tests] [--fuzz]" >&2; exit 2 ;;
