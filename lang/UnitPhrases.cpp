@@ -1,19 +1,5 @@
 #include "lang/UnitPhrases.h"
 
-const TMLStringList &FilterUnitPhrases() {
-    static const TMLStringList list = [] {
-        TMLStringList l(QStringLiteral("FilterUnit"));
-        l.Add255Obj(QStringLiteral("keine Filterung, d.h. alle Dateien prüfen"), 1);
-        l.Add255Obj(QStringLiteral("alle prüfen, AUSSER"), 2);
-        l.Add255Obj(QStringLiteral("NICHT"), 3);
-        l.Add255Obj(QStringLiteral("GDI+ ist nicht verfügbar (für den Bildvergleich).#13#Bitte "
-                                   "informiere dich auf der Dupliscan Homepage über GDI+"),
-                    4);
-        return l;
-    }();
-    return list;
-}
-
 const TMLStringList &AskToDeletePhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("AskToDelete"));
