@@ -1,5 +1,7 @@
 #include "compare/FilterUnit.h"
 
+#include "lang/MultiLingua.h"
+
 namespace {
 FilterState TheFilter;
 
@@ -68,4 +70,61 @@ void ClearImagePreset() {
         return;
     TheFilter.IncludeText.clear();
     TheFilter.IncludeList.clear();
+}
+
+const TMLStringList &FilterUnitPhrases() {
+    static const TMLStringList list = [] {
+        TMLStringList l(QStringLiteral("FilterUnit"));
+        l.Add255Obj(QStringLiteral("keine Filterung, d.h. alle Dateien prüfen"), 1);
+        l.Add255Obj(QStringLiteral("alle prüfen, AUSSER"), 2);
+        l.Add255Obj(QStringLiteral("NICHT"), 3);
+#ifdef Q_OS_WIN
+        l.Add255Obj(QStringLiteral("GDI+ ist nicht verfügbar (für den Bildvergleich).#13#Bitte "
+                                   "informiere dich auf der Dupliscan Homepage über GDI+"),
+                    4);
+#else
+        // Pictures are decoded by Qt's image readers here; TIFF comes in a
+        // package of its own that is easily missing.
+        l.Add255Obj(QStringLiteral("Die Bildleser von Qt fehlen (für den Bildvergleich).#13#Bitte "
+                                   "installieren Sie das Paket qt6-image-formats-plugins (für "
+                                   "TIFF-Bilder)."),
+                    4);
+#endif
+        return l;
+    }();
+    return list;
+}
+
+QString FilterDescription() {
+    const FilterState &f = TheFilter;
+    QString s = f.IncludeText;
+    if (!f.ExcludeText.isEmpty()) {
+        if (!s.isEmpty())
+            s += QStringLiteral(", ") + GetPhrase(FilterUnitPhrases(), 3) + QLatin1Char(' ') +
+                 f.ExcludeText;
+        else
+            s = GetPhrase(FilterUnitPhrases(), 2) + QLatin1Char(' ') + f.ExcludeText;
+    }
+    if (s.isEmpty())
+        s = GetPhrase(FilterUnitPhrases(), 1);
+    return s;
+}
+
+qint32 SizeLimitFromText(const QString &text, SizeLimit side) {
+    bool ok = false;
+    const qint32 k = text.trimmed().toInt(&ok);
+    if (!ok || k < 1 || k > NoMaxSizeKB)
+        return side == SizeLimit::Minimum ? 0 : NoMaxSizeKB;
+    return k;
+}
+
+QString SizeLimitLabel(qint32 kilobytes, SizeLimit side, const QLocale &locale) {
+    double megabytes = kilobytes / 1024.0;
+    // A limit of a few kilobytes would read "0,0 MB", as if there were none.
+    if (kilobytes > 0 && megabytes < 0.1)
+        megabytes = 0.1;
+    const QString relation =
+        side == SizeLimit::Minimum ? QStringLiteral(">=") : QStringLiteral("<=");
+    return QStringLiteral("( ") + relation + QLatin1Char(' ') + locale.toString(megabytes, 'f', 1) +
+           QStringLiteral(" MB )");
 }

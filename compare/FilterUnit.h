@@ -1,8 +1,11 @@
 #pragma once
 // Which files the scan takes at all: size in kilobytes and extension lists.
 
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
+
+class TMLStringList;
 
 // The largest size limit, which means no upper limit at all.
 inline constexpr qint32 NoMaxSizeKB = 2097151;
@@ -50,3 +53,23 @@ bool FilterPassesExtension(const QString &extension);
 
 void SetImagePreset();
 void ClearImagePreset();
+
+// The unit's messages: 1-3 build the description, 4 tells why the image
+// comparison cannot be chosen.
+const TMLStringList &FilterUnitPhrases();
+
+// One line for the start page: the include list, the exclude list after
+// "NOT" (or "Check all EXCEPT FOR" alone), or "no filtering". The never list
+// is left out because it hardly ever changes.
+QString FilterDescription();
+
+// The two size edits of the filter dialog.
+enum class SizeLimit { Minimum, Maximum };
+
+// The kilobytes an edit's text stands for. An empty text, a text that is no
+// whole number, or one outside 1..NoMaxSizeKB means no limit on that side
+// (0 for the minimum, NoMaxSizeKB for the maximum).
+qint32 SizeLimitFromText(const QString &text, SizeLimit side);
+// The limit in megabytes beside the edit, "( >= 0,1 MB )" or "( <= 2.048,0 MB )"
+// in German notation; any size above 0 shows at least 0.1 MB.
+QString SizeLimitLabel(qint32 kilobytes, SizeLimit side, const QLocale &locale = QLocale());

@@ -59,6 +59,10 @@ qsizetype FindLine(const QStringList &lines, const QString &name) {
 
 } // namespace
 
+QString CurrentSettingsPath() {
+    return SettingsPath();
+}
+
 QString ReadSetting(const QString &name) {
     SettingsState &s = State();
     if (!s.Lines)

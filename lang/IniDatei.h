@@ -11,6 +11,9 @@ QString ReadSetting(const QString &name);
 // An empty value removes the name.
 void WriteSetting(const QString &name, const QString &value);
 
+// The settings file in use; it need not exist yet.
+QString CurrentSettingsPath();
+
 // Writes the file if a setting changed; the host calls it once at program end.
 void SaveSettings();
 bool SettingsModified();

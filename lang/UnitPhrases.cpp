@@ -1,19 +1,5 @@
 #include "lang/UnitPhrases.h"
 
-const TMLStringList &FilterUnitPhrases() {
-    static const TMLStringList list = [] {
-        TMLStringList l(QStringLiteral("FilterUnit"));
-        l.Add255Obj(QStringLiteral("keine Filterung, d.h. alle Dateien prüfen"), 1);
-        l.Add255Obj(QStringLiteral("alle prüfen, AUSSER"), 2);
-        l.Add255Obj(QStringLiteral("NICHT"), 3);
-        l.Add255Obj(QStringLiteral("GDI+ ist nicht verfügbar (für den Bildvergleich).#13#Bitte "
-                                   "informiere dich auf der Dupliscan Homepage über GDI+"),
-                    4);
-        return l;
-    }();
-    return list;
-}
-
 const TMLStringList &AskToDeletePhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("AskToDelete"));
@@ -32,8 +18,20 @@ const TMLStringList &AskToDeletePhrases() {
 }
 
 const TMLStringList &InfoUnitPhrases() {
-    // The about window brings its own texts when it is built.
-    static const TMLStringList list(QStringLiteral("InfoUnit"));
+    // The about window's texts; the window lives among the windows, its words here.
+    static const TMLStringList list = [] {
+        TMLStringList l(QStringLiteral("InfoUnit"));
+        l.Add255Obj(QStringLiteral("Über Dupliscan"), 1);
+        l.Add255Obj(QStringLiteral("Version %1"), 2);
+        l.Add255Obj(QStringLiteral("Freie Software unter der MIT-Lizenz"), 3);
+        l.Add255Obj(QStringLiteral("Verwendete Bibliotheken"), 4);
+        l.Add255Obj(QStringLiteral("C++-Standardbibliothek"), 5);
+        l.Add255Obj(QStringLiteral("Ordner der Einstellungen"), 6);
+        l.Add255Obj(QStringLiteral("Hilfe zu Dupliscan öffnen"), 7);
+        l.Add255Obj(QStringLiteral("Schließen"), 8);
+        l.Add255Obj(QStringLiteral("Doppelte und ähnliche Dateien finden und entfernen"), 9);
+        return l;
+    }();
     return list;
 }
 

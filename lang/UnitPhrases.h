@@ -4,7 +4,6 @@
 
 #include "lang/MultiLingua.h"
 
-const TMLStringList &FilterUnitPhrases();
 const TMLStringList &AskToDeletePhrases();
 const TMLStringList &InfoUnitPhrases();
 const TMLStringList &SelectNamesFormPhrases();

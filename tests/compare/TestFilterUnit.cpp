@@ -1,12 +1,24 @@
 #include "compare/FilterUnit.h"
+#include "lang/MultiLingua.h"
+#include "lang/SelfLoadSectionsUnit.h"
 
+#include <QFile>
 #include <QTest>
 
 class TestFilterUnit : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { ResetFilter(); }
+    void initTestCase() {
+        QFile table(DUPLISCAN_SOURCE_DIR "/lang/Dupliscan.lng.txt");
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        LoadPhraseText(PhraseTable(), QString::fromUtf8(table.readAll()), true);
+    }
+
+    void init() {
+        ResetFilter();
+        QVERIFY(SetProgramLanguage(QStringLiteral("DE")));
+    }
 
     void extensionRules() {
         const char *defaults = "exe dll com drv vxd 386 ocx sys inf ini lnk";
@@ -39,6 +51,67 @@ private slots:
         SetImagePreset();
         ClearImagePreset();
         QCOMPARE(Filter().IncludeText, QStringLiteral("raw"));
+    }
+
+    void descriptionNamesTheListsAsTyped_data() {
+        QTest::addColumn<QString>("include");
+        QTest::addColumn<QString>("exclude");
+        QTest::addColumn<QString>("german");
+        QTest::addColumn<QString>("english");
+        const auto row = [](const char *name, const char *in, const char *out, const char *de,
+                            const char *en) { QTest::newRow(name) << in << out << de << en; };
+        row("include alone", "jpg png", "", "jpg png", "jpg png");
+        row("exclude alone", "", "tmp bak", "alle prüfen, AUSSER tmp bak",
+            "Check all EXCEPT FOR tmp bak");
+        // The exclude list is not applied then, but it is still what the user typed.
+        row("both", "jpg png", "tmp bak", "jpg png, NICHT tmp bak", "jpg png, NOT tmp bak");
+        row("nothing", "", " ", "keine Filterung, d.h. alle Dateien prüfen",
+            "Do not filter, i.e. check all files");
+    }
+
+    void descriptionNamesTheListsAsTyped() {
+        QFETCH(QString, include);
+        QFETCH(QString, exclude);
+        QFETCH(QString, german);
+        QFETCH(QString, english);
+        SetFilterLists(include, exclude, QStringLiteral("exe dll"));
+        QCOMPARE(FilterDescription(), german);
+        QVERIFY(SetProgramLanguage(QStringLiteral("EN")));
+        QCOMPARE(FilterDescription(), english);
+    }
+
+    void sizeEditTexts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("minimum");
+        QTest::addColumn<int>("kilobytes");
+        QTest::addColumn<QString>("german");
+        QTest::addColumn<QString>("english");
+        const auto row = [](const char *text, bool minimum, int k, const char *de, const char *en) {
+            QTest::addRow("%s %s", minimum ? "min" : "max", text)
+                << text << minimum << k << de << en;
+        };
+        for (const char *none : {"0", "abc", "", "2097152", "99999999999", "2097151"})
+            row(none, false, NoMaxSizeKB, "( <= 2.048,0 MB )", "( <= 2,048.0 MB )");
+        for (const char *none : {"", "-5", "10 kb"})
+            row(none, true, 0, "( >= 0,0 MB )", "( >= 0.0 MB )");
+        row("50", true, 50, "( >= 0,1 MB )", "( >= 0.1 MB )");
+        row(" 1 ", true, 1, "( >= 0,1 MB )", "( >= 0.1 MB )");
+        row("1536", true, 1536, "( >= 1,5 MB )", "( >= 1.5 MB )");
+        row("10240", false, 10240, "( <= 10,0 MB )", "( <= 10.0 MB )");
+    }
+
+    void sizeEditTexts() {
+        QFETCH(QString, text);
+        QFETCH(bool, minimum);
+        QFETCH(int, kilobytes);
+        QFETCH(QString, german);
+        QFETCH(QString, english);
+        const SizeLimit side = minimum ? SizeLimit::Minimum : SizeLimit::Maximum;
+        QCOMPARE(SizeLimitFromText(text, side), kilobytes);
+        QCOMPARE(SizeLimitLabel(kilobytes, side, QLocale(QLocale::German, QLocale::Germany)),
+                 german);
+        QCOMPARE(SizeLimitLabel(kilobytes, side, QLocale(QLocale::English, QLocale::UnitedStates)),
+                 english);
     }
 };
 
