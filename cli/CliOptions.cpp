@@ -4,6 +4,7 @@
 #include "compare/FilterUnit.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -251,25 +252,71 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
 }
 
 QString UsageText() {
-    auto line = [](int n) { return CliPhrase(PhraseUsageFirst + n) + QLatin1Char('\n'); };
-    auto option = [&](const char *name, int n) {
-        return QStringLiteral("  ") + QString::fromLatin1(name).leftJustified(26) + line(n);
+    struct Row {
+        const char *Option; // empty: the line goes on the text of the row above
+        int Line;           // below 0: the option stands alone
+        QString Param = {};
+    };
+    const QString percentRange = RangeText(MinMatchPercent, MaxMatchPercent);
+    // The default never list, over two lines.
+    const QStringList never = DefaultNeverList.split(QLatin1Char(' '));
+    const qsizetype half = (never.size() + 1) / 2;
+    // The option groups, each under its heading.
+    const QList<QPair<int, QList<Row>>> groups = {
+        {4,
+         {{"--no-contents", 5},
+          {"--percent N", 6, percentRange},
+          {"", 35},
+          {"--no-incl100", 36},
+          {"--images", 37},
+          {"", 38},
+          {"--names", 7},
+          {"--name-percent N", 8, percentRange},
+          {"--different-exts", 9},
+          {"--identical-size", 10},
+          {"--folders MODE", 11},
+          {"", 12},
+          {"--certain-file PATH", 13},
+          {"--max N", 14},
+          {"--no-subfolders", 15}}},
+        {16,
+         {{"--include \"jpg png\"", 17},
+          {"--exclude \"tmp\"", 18},
+          {"--never \"exe dll\"", 19, never.first(half).join(QLatin1Char(' '))},
+          {"", 20, never.sliced(half).join(QLatin1Char(' '))},
+          {"--min-kb N, --max-kb N", 21, RangeText(0, NoMaxSizeKB)}}},
+        {22,
+         {{"--format text|csv|xls|json", 23},
+          {"--output FILE, -o FILE", 24},
+          {"--quiet, -q", 25},
+          {"--yes, -y", 26},
+          {"--language XX", 27},
+          {"--save-phrases FILE", 28},
+          {"--save-new-phrases FILE", 29},
+          {"--help, --version", -1}}},
+    };
+    qsizetype width = 0;
+    for (const auto &group : groups)
+        for (const Row &row : group.second)
+            if (row.Line >= 0)
+                width = std::max(width, qsizetype(std::strlen(row.Option)));
+    // Two blanks between the longest option and its text.
+    width += 2;
+
+    auto line = [](int n, const QString &param = {}) {
+        return CliPhraseParam(PhraseUsageFirst + n, param) + QLatin1Char('\n');
     };
     QString text = line(0) + line(1) + line(2) + line(3) + QLatin1Char('\n');
-    text += line(4) + option("--no-contents", 5) + option("--percent N", 6) + option("", 35) +
-            option("--no-incl100", 36) + option("--images", 37) + option("", 38) +
-            option("--names", 7) + option("--name-percent N", 8) + option("--different-exts", 9) +
-            option("--identical-size", 10) + option("--folders MODE", 11) + option("", 12) +
-            option("--certain-file PATH", 13) + option("--max N", 14) +
-            option("--no-subfolders", 15) + QLatin1Char('\n');
-    text += line(16) + option("--include \"jpg png\"", 17) + option("--exclude \"tmp\"", 18) +
-            option("--never \"exe dll\"", 19) + option("", 20) +
-            option("--min-kb N, --max-kb N", 21) + QLatin1Char('\n');
-    text += line(22) + option("--format text|csv|xls|json", 23) +
-            option("--output FILE, -o FILE", 24) + option("--quiet, -q", 25) +
-            option("--yes, -y", 26) + option("--language XX", 27) +
-            option("--save-phrases FILE", 28) + option("--save-new-phrases FILE", 29) +
-            QStringLiteral("  --help, --version\n\n");
+    for (const auto &[heading, rows] : groups) {
+        text += line(heading);
+        for (const Row &row : rows) {
+            const QString option = QString::fromLatin1(row.Option);
+            text += QStringLiteral("  ") +
+                    (row.Line < 0 ? option + QLatin1Char('\n')
+                                  : option.leftJustified(width) + line(row.Line, row.Param));
+        }
+        text += QLatin1Char('\n');
+    }
     text += line(39) + line(40) + line(30) + line(31) + line(32) + line(33) + line(34);
     return text;
 }
