@@ -1,7 +1,7 @@
 #pragma once
 // The command line's options, mapped one to one onto the start page.
 
-#include "search/SearchContext.h"
+#include "search/SearchRequest.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,17 +10,8 @@
 enum class OutputFormat { Text, Csv, Xls, Json };
 
 struct CliArguments {
-    QString Folder1;
-    QString Folder2;
-    bool IncludeSubfolders = true;
-    SearchOptions Options;
-    bool Images = false;        // compare pictures by what they show
-    bool IncludeHundred = true; // similar runs also show identical copies
-    QString Include;
-    QString Exclude;
-    QString Never = QStringLiteral("exe dll com drv vxd 386 ocx sys inf ini lnk");
-    qint32 MinSizeKB = 0;
-    qint32 MaxSizeKB = 2097151;
+    // The search as the options set it; without folders it searches ".".
+    SearchRequest Request;
     OutputFormat Format = OutputFormat::Text;
     QString OutputFile;
     bool Quiet = false;

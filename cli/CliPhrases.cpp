@@ -27,7 +27,8 @@ const TMLStringList &CommandLinePhrases() {
         l.Add255Obj(QStringLiteral("Die Phrasen wurden in \"%1\" gespeichert."),
                     PhrasePhrasesSaved);
 
-        // Usage lines; the options themselves stay as they are typed.
+        // Usage lines; the options themselves stay as they are typed, ranges and
+        // the default never list come in as %1.
         const char *const usage[] = {
             "Aufruf: dupliscan-cli [Optionen] [ORDNER [ORDNER2]]",
             "Findet doppelte Dateien in ORDNER (ohne Angabe im aktuellen Ordner) und gibt",
@@ -36,9 +37,9 @@ const TMLStringList &CommandLinePhrases() {
             "Es wird nie etwas geändert oder gelöscht.",
             "Was verglichen wird:",
             "Inhalte nicht vergleichen (mit --names)",
-            "Übereinstimmung der Inhalte in Prozent, 60..100 (Vorgabe 100)",
+            "Übereinstimmung der Inhalte in Prozent, %1 (Vorgabe 100)",
             "Dateinamen vergleichen",
-            "Ähnlichkeit der Namen in Prozent, 60..100 (Vorgabe 80)",
+            "Ähnlichkeit der Namen in Prozent, %1 (Vorgabe 80)",
             "Namen dürfen verschiedene Endungen haben",
             "Namen gleichen sich nur bei gleicher Dateigröße",
             "all (Vorgabe), different (Paare aus verschiedenen Ordnern),",
@@ -49,9 +50,9 @@ const TMLStringList &CommandLinePhrases() {
             "Welche Dateien:",
             "nur diese Endungen",
             "nicht diese (mit --include ohne Wirkung)",
-            "nie diese (Vorgabe: exe dll com drv vxd 386",
-            "ocx sys inf ini lnk; \"\" erlaubt alle)",
-            "Größengrenzen in KB (0..2097151)",
+            "nie diese (Vorgabe: %1",
+            "%1; \"\" erlaubt alle)",
+            "Größengrenzen in KB (%1)",
             "Ausgabe:",
             "Vorgabe text; xls braucht --output",
             "dorthin schreiben statt in die Standardausgabe",

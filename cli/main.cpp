@@ -30,7 +30,7 @@ QString Phrase(int id) {
 
 QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
     const QString digit = QString::number(result.ProblemFolder);
-    const QString path = result.ProblemFolder == 2 ? a.Folder2 : a.Folder1;
+    const QString path = result.ProblemFolder == 2 ? a.Request.Folder2 : a.Request.Folder1;
     switch (result.Folder) {
     case BaseFolderProblem::Missing:
         return GetPhraseParam(MainFormPhrases(), 13, digit) + QLatin1Char(' ') + path;
@@ -62,7 +62,7 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     case CertainFileProblem::InvalidCharacters:
         return Fail(BadUsage, Phrase(46));
     case CertainFileProblem::Missing:
-        return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Options.CertainFile);
+        return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Request.Options.CertainFile);
     case CertainFileProblem::None:
         break;
     }
@@ -72,18 +72,6 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     if (!host.Unanswered().isEmpty())
         return Fail(CannotRun, host.Unanswered() + QLatin1Char(' ') + CliPhrase(PhraseNoAnswer));
     return Fail(CannotRun, Phrase(18));
-}
-
-SearchRequest RequestOf(const CliArguments &a) {
-    SearchRequest request;
-    request.Folder1 = a.Folder1;
-    request.Folder2 = a.Folder2;
-    request.IncludeSubfolders = a.IncludeSubfolders;
-    request.Options = a.Options;
-    request.CertainFileMode = !a.Options.CertainFile.isEmpty();
-    request.IncludeHundred = a.IncludeHundred;
-    request.Filter = {a.Include, a.Exclude, a.Never, a.MinSizeKB, a.MaxSizeKB};
-    return request;
 }
 
 // Finds out before a long search whether the result can be written at all.
@@ -137,7 +125,7 @@ int Run(int argc, char **argv) {
     SetHost(&host);
     if (!OutputWritable(a.OutputFile, error))
         return Fail(CannotRun, error);
-    const SearchResult result = RunSearch(RequestOf(a));
+    const SearchResult result = RunSearch(a.Request);
     host.ClearProgress();
     if (!result.Ran())
         return Refused(result, a, host);

@@ -7,6 +7,10 @@
 #include <QStringList>
 #include <QtGlobal>
 
+// The lowest and highest match a person can ask for, of contents and of names.
+inline constexpr quint8 MinMatchPercent = 60;
+inline constexpr quint8 MaxMatchPercent = 100;
+
 struct SearchOptions {
     bool CompareContents = true;
     bool ImageMode = false;

@@ -40,6 +40,13 @@ const OutputRow OutputRows[] = {
     {"min size", Kinds, "--min-kb 2", "b1 b2"},
     {"subfolder, yes", "d/a=1 d/sub/b=1", "-q --yes d d/sub", "d/a d/sub/b"},
     {"double dash", "-dash/a=1 -dash/b=1", "-- -dash", "-dash/a -dash/b"},
+    {"lone dash is a folder", "-/a=1 -/b=1", "-", "-/a -/b"},
+    {"range ends, inline values", Ab,
+     "--percent=100 --name-percent 60 --max=2147483647 --min-kb=0 --max-kb 2097151 --format=text",
+     "a1 a2 sub/a3|b1 b2"},
+    {"pictures only with contents", Mine,
+     "--images --no-contents --names --name-percent=100 --different-exts",
+     "other/mine.doc sub/mine.txt"},
 };
 
 // The arguments and what the one error line names: each '&'-separated part, "%" the root.
@@ -55,18 +62,32 @@ const ErrorRow FolderProblemRows[] = {
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
     {"system folder needs yes", "/", "Windows directory&--yes"},
 };
-const ErrorRow UsageRows[] = {
-    {"unknown option", "--frobnicate", "--frobnicate"},
-    {"percent too high", "--percent 101", "--percent"},
-    {"huge limit", "--max 99999999999", "--max"},
-    {"missing value", "--min-kb", "--min-kb"},
-    {"sizes crossed", "--min-kb 5 --max-kb 4", "--min-kb"},
-    {"format", "--format yaml", "--format"},
-    {"xls without output", "--format xls", "--output"},
-    {"empty output", "-o ''", "-o"},
-    {"three folders", "a b c", "3"},
-    {"nothing to compare", "--no-contents", "Compare names"},
-    {"wildcard with contents", "--certain-file x.*", "invalid characters"},
+// The arguments and the whole error line after the program's name.
+struct UsageRow {
+    const char *Name, *Arguments, *Line;
+};
+const UsageRow UsageRows[] = {
+    {"percent too low", "--percent 59", R"(--percent takes a whole number (60..100): "59")"},
+    {"not a number", "--name-percent=abc",
+     R"(--name-percent takes a whole number (60..100): "abc")"},
+    {"huge limit", "--max 99999999999",
+     R"(--max takes a whole number (0..2147483647): "99999999999")"},
+    {"size too large", "--max-kb 2097152",
+     R"(--max-kb takes a whole number (0..2097151): "2097152")"},
+    {"folders", "--folders x",
+     R"(invalid value for --folders: "x" (all, different, different-bases))"},
+    {"format", "--format=XLS", R"(invalid value for --format: "XLS" (text, csv, xls, json))"},
+    {"unknown option", "--frobnicate=1", R"(unknown option "--frobnicate=1" (see --help))"},
+    {"short options stand alone", "-qy", R"(unknown option "-qy" (see --help))"},
+    {"missing value", "-q -o", "-o needs a value"},
+    {"empty output", "--output=", "--output needs a file name"},
+    {"blank certain file", "--certain-file ~", "--certain-file needs a file name"},
+    {"sizes crossed", "--min-kb 5 --max-kb 4", "--min-kb is larger than --max-kb (5 > 4)"},
+    {"xls without output", "--format xls", "--format xls needs --output FILE"},
+    {"three folders", "a b -- c", "at most two folders can be searched, given: 3"},
+    {"nothing to compare", "--no-contents",
+     R"(Please select "Compare names" and/or "Compare contents".)"},
+    {"wildcard with contents", "--certain-file x.*", "The file name contains invalid characters."},
 };
 } // namespace
 
@@ -211,11 +232,37 @@ private slots:
     }
 
     void usageErrorsExitWithTwo_data() { AddRows(UsageRows); }
-    void usageErrorsExitWithTwo() { ExpectError(UsageRows[Data<int>("row")], 2); }
+    void usageErrorsExitWithTwo() {
+        const UsageRow &row = UsageRows[Data<int>("row")];
+        const ProgramRun run = RunCli(row.Arguments);
+        QCOMPARE(run.ExitCode, 2);
+        QCOMPARE(run.Out, QByteArray());
+        QCOMPARE(run.Err, "dupliscan-cli: " + QByteArray(row.Line) + '\n');
+    }
 
-    void helpSucceeds() {
-        const ProgramRun run = RunCli("--help");
+    void helpShowsTheRangesAndABlankAfterEveryOption() {
+        const ProgramRun run = RunCli("-h");
         QVERIFY(run.ExitCode == 0 && run.Out.startsWith("Usage: dupliscan-cli"));
+        for (const char *text :
+             {"content match in percent, 60..100 (default 100)\n",
+              "size limits in KB (0..2097151)\n", "(default: exe dll com drv vxd 386\n",
+              " ocx sys inf ini lnk; \"\" allows all)\n"})
+            QVERIFY2(run.Out.contains(text), text);
+        // Every text starts in the column where a text that goes on starts.
+        const QList<QByteArray> lines = run.Out.split('\n');
+        const auto goesOn = std::find_if(lines.begin(), lines.end(), [](const QByteArray &line) {
+            return line.startsWith("    ");
+        });
+        QVERIFY(goesOn != lines.end());
+        const qsizetype column = goesOn->size() - goesOn->trimmed().size();
+        int options = 0;
+        for (const QByteArray &line : lines) {
+            if (!line.startsWith("  -") || line.size() <= column)
+                continue;
+            ++options;
+            QVERIFY2(line[column - 1] == ' ' && line[column] != ' ', line.constData());
+        }
+        QVERIFY(options > 20);
     }
 
     void aFileIsNeverItsOwnDuplicate() {
