@@ -175,8 +175,9 @@ bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString
 bool WriteResult(const CliArguments &arguments, RunOutcome outcome, int matches, QString &error) {
     QString fileName = arguments.OutputFile;
     if (arguments.Format == OutputFormat::Xls) {
-        if (!ExportXls(fileName)) {
-            error = CliPhraseParam(PhraseCannotWrite, fileName);
+        QString reason;
+        if (!ExportXls(fileName, &reason)) {
+            error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
             return false;
         }
         return true;

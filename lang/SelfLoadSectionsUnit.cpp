@@ -1,5 +1,6 @@
 #include "lang/SelfLoadSectionsUnit.h"
 
+#include <QDir>
 #include <QFile>
 
 #include "lang/MultiLingua.h"
@@ -148,6 +149,12 @@ bool GetSection(const QString &name, QByteArrayView area, QByteArray &content) {
     return true;
 }
 
+QStringList PhraseFilesOf(const QString &programFile) {
+    const QString folder = programFile.left(programFile.lastIndexOf(Platform::PathDelimiter()) + 1);
+    return {Platform::ChangeFileExt(programFile, QStringLiteral(".lng")),
+            QDir::cleanPath(folder + QLatin1String(DUPLISCAN_INSTALLED_PHRASE_TABLE))};
+}
+
 void LoadPhraseTable(bool keepLines) {
     LoadSections();
     QByteArray content;
@@ -155,8 +162,9 @@ void LoadPhraseTable(bool keepLines) {
         LoadPhraseText(PhraseTable(), BytesToWide(content), keepLines);
         return;
     }
-    LoadPhraseFile(PhraseTable(), Platform::ChangeFileExt(ProgramFile(), QStringLiteral(".lng")),
-                   keepLines);
+    for (const QString &path : PhraseFilesOf(ProgramFile()))
+        if (LoadPhraseFile(PhraseTable(), path, keepLines))
+            return;
 }
 
 void LoadPhraseText(tMLSystem *table, const QString &text, bool keepLines) {

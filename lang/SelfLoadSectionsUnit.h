@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 class tMLSystem;
 struct tMLGroup;
@@ -27,8 +28,14 @@ QByteArrayView SectionArea();
 bool GetSection(const QString &name, QByteArrayView area, QByteArray &content);
 
 // Replaces the phrase table with the program's own; keepLines keeps every
-// line as read, for writing the table back.
+// line as read, for writing the table back. The table is the program file's
+// section, else the first of PhraseFilesOf(program file) that can be read.
 void LoadPhraseTable(bool keepLines);
+// Where a program that lost its section (distributions strip what they
+// install) finds its table, in this order: a ".lng" file of the program's name
+// beside it, then the table installed for every program in the data folder
+// (<prefix>/bin/program -> <prefix>/share/dupliscan/Dupliscan.lng).
+QStringList PhraseFilesOf(const QString &programFile);
 void LoadPhraseText(tMLSystem *table, const QString &text, bool keepLines);
 bool LoadPhraseFile(tMLSystem *table, const QString &path, bool keepLines);
 void LoadGroups(tMLSystem *table, const TWStringList &lines, bool keepLines);

@@ -1,10 +1,12 @@
 #include "lang/WideSLUnit.h"
 
 #include "platform/Platform.h"
+#include "platform/ReplacingFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QtEndian>
 #include <algorithm>
+#include <iterator>
 
 namespace {
 constexpr qint64 FourGiB = qint64(1) << 32;
@@ -16,11 +18,12 @@ std::function<qint64(const QString &)> &SizeProbe() {
     return probe;
 }
 
-// Windows-1252 characters 0x80..0x9F; the rest of the page equals Latin-1.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// Windows-1252 characters of the bytes 0x80..0x9F, 0 for the five bytes the
+// page leaves without one; 0xA0..0xFF are the same as in Unicode.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 bool IsBreak(char16_t unit) {
     return unit == 13 || unit == 10;
@@ -83,16 +86,26 @@ QStringList SplitAnsiLines(const QByteArray &bytes) {
     return lines;
 }
 
+} // namespace
+
 QByteArray Utf16LEBytes(const QString &text) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
     return bytes;
 }
-} // namespace
+
+char Windows1252Byte(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return char(c);
+    const auto *at = std::find(std::begin(Windows1252High), std::end(Windows1252High), c);
+    return c != 0 && at != std::end(Windows1252High) ? char(0x80 + (at - Windows1252High)) : '?';
+}
+
+QChar Windows1252Char(quint8 byte) {
+    if (byte < 0x80 || byte >= 0xA0 || Windows1252High[byte - 0x80] == 0)
+        return QChar(byte);
+    return QChar(Windows1252High[byte - 0x80]);
+}
 
 int SystemCodePage() {
     return CodePageUtf8;
@@ -250,16 +263,8 @@ bool TWStringList::LoadFromFile(const QString &path) {
 }
 
 bool TWStringList::SaveToFile(const QString &path, bool withMark, QString *errorText) const {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    const QString text = GetWideText(*this, withMark);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Utf16LEBytes(text)) < 0 || !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return Platform::ReplaceFileContent(path, Utf16LEBytes(GetWideText(*this, withMark)),
+                                        errorText);
 }
 
 void SetWideText(TWStringList &list, const QString &text) {
@@ -296,10 +301,8 @@ QString AnsiToWide(const QByteArray &text, int codePage) {
     if (codePage != CodePageWindows1252)
         return QString::fromUtf8(text).normalized(QString::NormalizationForm_C);
     QString wide(text.size(), Qt::Uninitialized);
-    for (qsizetype k = 0; k < text.size(); ++k) {
-        const auto byte = static_cast<unsigned char>(text[k]);
-        wide[k] = QChar(byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : char16_t(byte));
-    }
+    for (qsizetype k = 0; k < text.size(); ++k)
+        wide[k] = Windows1252Char(quint8(text[k]));
     return wide;
 }
 
@@ -308,20 +311,9 @@ QByteArray WideToAnsi(const QString &text, int codePage) {
         return {};
     if (codePage != CodePageWindows1252)
         return text.toUtf8();
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        char out = '?';
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out = char(u);
-        } else {
-            for (int k = 0; k < 32; ++k)
-                if (Cp1252High[k] == u)
-                    out = char(0x80 + k);
-        }
-        bytes.append(out);
-    }
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype k = 0; k < text.size(); ++k)
+        bytes[k] = Windows1252Byte(text[k].unicode());
     return bytes;
 }
 
@@ -365,45 +357,22 @@ int LoadTextFile(const QString &path, QStringList &list) {
     return TextLoaded;
 }
 
-bool SaveTextFile(const QStringList *list, const QString &path) {
+bool SaveTextFile(const QStringList *list, const QString &path, QString *error) {
     if (!list)
         return true;
-    const bool existed = Platform::StatPath(path, false).Exists;
-    // The new content goes to a temporary file that replaces the old one only
-    // when complete, so a failed write never costs the user the file he had.
-    // Where the folder takes no new file the old one is written in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (!existed)
-            return false;
-        if (Platform::IsReadOnlyFile(path))
-            Platform::ClearReadOnly(path);
-        Platform::SleepMs(200);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-    }
+    Platform::ReplacingFile file(path);
+    bool written = file.open();
     QByteArray buffer;
-    bool ok = true;
-    for (const QString &line : *list) {
-        buffer.append(WideToAnsi(line, SystemCodePage())).append("\r\n");
-        if (buffer.size() >= WriteChunk) {
-            ok = file.write(buffer) == buffer.size();
+    for (qsizetype k = 0; written && k < list->size(); ++k) {
+        buffer.append(WideToAnsi(list->at(k), SystemCodePage())).append("\r\n");
+        if (buffer.size() >= WriteChunk || k + 1 == list->size()) {
+            written = file.write(buffer) == buffer.size();
             buffer.clear();
-            if (!ok)
-                break;
         }
     }
-    if (ok && !buffer.isEmpty())
-        ok = file.write(buffer) == buffer.size();
-    if (ok && file.commit())
+    if (written && file.Commit())
         return true;
-    file.cancelWriting();
-    // Only a file this call created is removed; one that was there before is
-    // left as it is rather than deleted.
-    if (!existed && Platform::StatPath(path, false).Exists) {
-        Platform::SleepMs(100);
-        QFile::remove(path);
-    }
+    if (error)
+        *error = file.errorString();
     return false;
 }

@@ -77,8 +77,8 @@ public:
     // True when the file was read and understood: UTF-16 little-endian with its
     // mark, or 8-bit text without mark.
     bool LoadFromFile(const QString &path);
-    // UTF-16 little-endian, CR LF after every line; false when the file could
-    // not be written, errorText then says why.
+    // UTF-16 little-endian, CR LF after every line, written like SaveTextFile;
+    // false when the file could not be written, errorText then says why.
     bool SaveToFile(const QString &path, bool withMark, QString *errorText = nullptr) const;
 
 private:
@@ -97,9 +97,18 @@ private:
 void SetWideText(TWStringList &list, const QString &text);
 QString GetWideText(const TWStringList &list, bool withMark);
 
+// The text's UTF-16 units, low byte first; a mark only if the text begins with U+FEFF.
+QByteArray Utf16LEBytes(const QString &text);
 QString BytesToWide(const QByteArray &bytes);
 QString AnsiToWide(const QByteArray &text, int codePage);
 QByteArray WideToAnsi(const QString &text, int codePage);
+
+// Windows-1252, the code page of old 8-bit texts and of worksheets that name
+// none. The byte of a character, '?' for one the page does not hold; the
+// character of a byte, the five bytes the page leaves empty read as the
+// control characters of their number.
+char Windows1252Byte(char16_t c);
+QChar Windows1252Char(quint8 byte);
 
 // Reads up to maximum bytes (0 = all); false for a missing, empty or too
 // large file and on a read error.
@@ -107,9 +116,14 @@ bool ReadFileToString(const QString &path, qint64 maximum, QByteArray &bytes);
 
 enum LoadTextResult { TextLoaded = 0, TextFileMissing = 1, TextFileUnreadable = 2 };
 int LoadTextFile(const QString &path, QStringList &list);
-// Writes every line followed by CR LF, replacing the file only once the new
-// content is complete; an existing file is never lost on a failed write.
-bool SaveTextFile(const QStringList *list, const QString &path);
+// Writes every line followed by CR LF, in the system code page. The new content
+// replaces the file only once it is complete, so a failed write never costs the
+// old one. A read-only file is not touched: its read-only mark is the user's
+// word that it stays as it is, so the result is false with "Permission denied"
+// rather than the mark cleared behind the user's back. A symbolic link is
+// replaced by the file, never written through. False on any failure, with the
+// system's words for the cause in error; no list writes nothing and is true.
+bool SaveTextFile(const QStringList *list, const QString &path, QString *error = nullptr);
 
 // Files of 4 GiB or more are never read whole. Tests replace the size probe
 // instead of creating such a file; nullptr restores the file system's answer.

@@ -405,21 +405,6 @@ QString SettingsFilePath(const QString &fileName) {
            QStringLiteral("/Kelmo/Dupliscan/") + fileName;
 }
 
-bool IsReadOnlyFile(const QString &path) {
-    struct stat st {};
-    if (::stat(EncodeName(path).constData(), &st) != 0)
-        return false;
-    return (st.st_mode & S_IWUSR) == 0;
-}
-
-bool ClearReadOnly(const QString &path) {
-    struct stat st {};
-    const QByteArray name = EncodeName(path);
-    if (::stat(name.constData(), &st) != 0)
-        return false;
-    return ::chmod(name.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
-}
-
 SystemLanguage SystemDefaultLanguage() {
     const QLocale locale = QLocale::system();
     SystemLanguage ids;

@@ -140,10 +140,6 @@ QString ChangeFileExt(const QString &path, const QString &extension);
 // there already or that folder is writable (portable use), otherwise in the
 // user's configuration folder of the program.
 QString SettingsFilePath(const QString &fileName);
-// True when the owner may not write the file (the read-only attribute).
-bool IsReadOnlyFile(const QString &path);
-// Clears the read-only attribute; false when that was not possible.
-bool ClearReadOnly(const QString &path);
 
 // The system's interface language as Windows primary and sub-language ids,
 // so that the language choice reads the same numbers everywhere.

@@ -1,11 +1,12 @@
 #include "results/ExcelNativeUnit.h"
 
-#include "platform/Platform.h"
+#include "lang/WideSLUnit.h"
+#include "platform/ReplacingFile.h"
 
-#include <QFile>
 #include <QtEndian>
-#include <array>
 #include <bit>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 constexpr quint16 StartId[4] = {0x0009, 0x0209, 0x0409, 0x0809};
@@ -20,22 +21,6 @@ constexpr quint16 BiffVersion = 0x0200;
 constexpr quint16 Worksheet = 0x0010;
 // Cell position (2 × 16 bit) and the three attribute bytes.
 constexpr quint16 CellHeaderLength = 7;
-
-// Unicode of the bytes 0x80..0x9F in Windows-1252; 0 where the code page has
-// no character. 0xA0..0xFF are the same as in Unicode.
-constexpr std::array<char16_t, 32> Windows1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char Windows1252Byte(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return char(c);
-    for (std::size_t i = 0; i < Windows1252High.size(); ++i)
-        if (Windows1252High[i] != 0 && Windows1252High[i] == c)
-            return char(0x80 + i);
-    return '?';
-}
 
 quint8 AlignmentCode(quint8 alignment) {
     static constexpr quint8 Codes[6] = {0, 1, 3, 2, 4, 7};
@@ -214,21 +199,16 @@ void TNativeXLS::Finish() {
     State = Closed;
 }
 
-bool TNativeXLS::Save(const QString &fileName) {
+bool TNativeXLS::Save(const QString &fileName, QString *error) {
     if (!fileName.isEmpty())
         FileName = fileName;
-    if (FileName.isEmpty())
+    // Without a name there is no file to write.
+    if (FileName.isEmpty()) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(ENOENT));
         return false;
+    }
     if (State == Open)
         Finish();
-    if (State != Closed)
-        return false;
-    // QFile cannot name a file whose name is not UTF-8; it would write another one.
-    if (!Platform::NameIsExact(FileName))
-        return false;
-    QFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = file.write(Stream) == Stream.size();
-    return file.flush() && written && file.error() == QFileDevice::NoError;
+    return Platform::ReplaceFileContent(FileName, Stream, error);
 }

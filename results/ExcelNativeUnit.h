@@ -31,8 +31,10 @@ public:
     // a sheet that names none; others become '?'. Cut to 255 characters.
     void WriteText(const QString &text);
     void Finish();
-    // An empty fileName keeps the one given before.
-    bool Save(const QString &fileName = QString());
+    // Finishes the file and writes it (see Platform::ReplacingFile: an old file
+    // of that name survives any failure, a link there is replaced). An empty
+    // fileName keeps the one given before. False with the cause in error.
+    bool Save(const QString &fileName = QString(), QString *error = nullptr);
 
     const QByteArray &Bytes() const { return Stream; }
 

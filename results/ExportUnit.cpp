@@ -1,12 +1,11 @@
 #include "results/ExportUnit.h"
 
 #include "platform/Platform.h"
+#include "platform/ReplacingFile.h"
 #include "results/ExcelNativeUnit.h"
 #include "results/ResultListUnit.h"
 #include "run/RunControl.h"
 #include "search/MatchList.h"
-
-#include <QFile>
 
 namespace {
 constexpr int MessageInterval = 256;
@@ -38,13 +37,6 @@ void ForEachPair(Stop stop, BlockStart blockStart, Pair pair) {
         pair(i, g, *r, *h);
     }
 }
-
-// Deletes an existing file of that name; false when one stays in the way.
-bool RemoveExisting(const QString &fileName) {
-    if (!Platform::StatPath(fileName, false).Exists)
-        return true;
-    return QFile::remove(fileName);
-}
 } // namespace
 
 void AddDefaultExtension(QString &fileName, const QString &extension) {
@@ -72,23 +64,18 @@ bool WriteCsv(QIODevice &device) {
     return !failed && device.write(text) == text.size();
 }
 
-bool ExportCsv(QString &fileName) {
+bool ExportCsv(QString &fileName, QString *error) {
     AddDefaultExtension(fileName, QStringLiteral(".csv"));
-    // QFile would turn raw bytes of the name into other characters and so
-    // write a file of another name.
-    if (!Platform::NameIsExact(fileName))
-        return false;
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const bool written = WriteCsv(file);
-    return file.flush() && written && file.error() == QFileDevice::NoError;
+    Platform::ReplacingFile file(fileName);
+    if (file.open() && WriteCsv(file) && file.Commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
-bool ExportXls(QString &fileName) {
+bool ExportXls(QString &fileName, QString *error) {
     AddDefaultExtension(fileName, QStringLiteral(".xls"));
-    if (!Platform::NameIsExact(fileName) || !RemoveExisting(fileName))
-        return false;
     TNativeXLS xls;
     xls.Start();
     xls.ColumnWidth(1, 8);
@@ -108,5 +95,5 @@ bool ExportXls(QString &fileName) {
                     xls.WriteText(DateText(r));
                     xls.NewRow();
                 });
-    return xls.Save(fileName);
+    return xls.Save(fileName, error);
 }

@@ -5,9 +5,11 @@
 #include <QIODevice>
 #include <QString>
 
-// fileName gets ".csv" / ".xls" when its name part has no dot.
-bool ExportCsv(QString &fileName);
-bool ExportXls(QString &fileName);
+// fileName gets ".csv" / ".xls" when its name part has no dot. The file is
+// written as a whole (see Platform::ReplacingFile): an old file of that name
+// stays as it was on any failure, and error gets the cause.
+bool ExportCsv(QString &fileName, QString *error = nullptr);
+bool ExportXls(QString &fileName, QString *error = nullptr);
 
 // The CSV lines written to any device (standard output too).
 bool WriteCsv(QIODevice &device);

@@ -2,13 +2,17 @@
 // phrase sources (UTF-8 text) are joined, turned into UTF-16 little-endian with
 // byte order mark and CR LF line ends, and appended behind the program image as
 // the section area. A section area left from an earlier run is replaced.
+// With --table the same table is written as a file of its own, for programs
+// that lost their section to strip.
 //
 //   AppendSections PROGRAM PHRASES.lng.txt...
+//   AppendSections --table TABLE.lng PHRASES.lng.txt...
 
 #include "lang/SelfLoadSectionsUnit.h"
+#include "lang/WideSLUnit.h"
+#include "platform/ReplacingFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <cstdio>
 
@@ -18,27 +22,15 @@ int Fail(const QString &message) {
     return 1;
 }
 
-QByteArray Utf16LEWithMark(const QString &text) {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-} // namespace
-
-int main(int argc, char **argv) {
-    if (argc < 3)
-        return Fail(QStringLiteral("usage: AppendSections PROGRAM PHRASES..."));
-    const QString program = QString::fromLocal8Bit(argv[1]);
-
+// The sources joined into the table's bytes; false with error when one cannot be read.
+bool PhraseTableBytes(const QStringList &sources, QByteArray &bytes, QString &error) {
     QStringList lines;
-    for (int k = 2; k < argc; ++k) {
-        QFile source(QString::fromLocal8Bit(argv[k]));
-        if (!source.open(QIODevice::ReadOnly))
-            return Fail(
-                QStringLiteral("cannot read %1: %2").arg(source.fileName(), source.errorString()));
+    for (const QString &name : sources) {
+        QFile source(name);
+        if (!source.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read %1: %2").arg(name, source.errorString());
+            return false;
+        }
         QString text = QString::fromUtf8(source.readAll());
         if (text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1);
@@ -51,21 +43,44 @@ int main(int argc, char **argv) {
     }
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    const QString table = lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+    bytes = Utf16LEBytes(QChar(0xFEFF) + lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
+    return true;
+}
 
-    QFile in(program);
+int Write(const QString &path, const QByteArray &bytes) {
+    QString reason;
+    if (!Platform::ReplaceFileContent(path, bytes, &reason))
+        return Fail(QStringLiteral("cannot write %1: %2").arg(path, reason));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    const bool tableOnly = argc >= 2 && qstrcmp(argv[1], "--table") == 0;
+    const int first = tableOnly ? 2 : 1;
+    if (argc < first + 2)
+        return Fail(QStringLiteral("usage: AppendSections [--table TABLE | PROGRAM] PHRASES..."));
+    const QString output = QString::fromLocal8Bit(argv[first]);
+    QStringList sources;
+    for (int k = first + 1; k < argc; ++k)
+        sources.append(QString::fromLocal8Bit(argv[k]));
+
+    QByteArray table;
+    QString error;
+    if (!PhraseTableBytes(sources, table, error))
+        return Fail(error);
+    if (tableOnly)
+        return Write(output, table);
+
+    QFile in(output);
     if (!in.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("cannot read %1: %2").arg(program, in.errorString()));
+        return Fail(QStringLiteral("cannot read %1: %2").arg(output, in.errorString()));
     QByteArray image = in.readAll();
     in.close();
     const qsizetype area = image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection)));
     if (area >= 0)
         image.truncate(area);
     image.append(BuildSection(QLatin1String(BeginningMarkSection), QByteArray()));
-    image.append(BuildSection(QLatin1String(PhraseTableSection), Utf16LEWithMark(table)));
-
-    QSaveFile out(program);
-    if (!out.open(QIODevice::WriteOnly) || out.write(image) != image.size() || !out.commit())
-        return Fail(QStringLiteral("cannot write %1: %2").arg(program, out.errorString()));
-    return 0;
+    image.append(BuildSection(QLatin1String(PhraseTableSection), table));
+    return Write(output, image);
 }

@@ -33,6 +33,27 @@ private slots:
         QCOMPARE(bitmap.pixel(result.width() - 1, result.height() - 1), qRgb(30, 60, 90));
     }
 
+    // Stripes of 0 and 200 in red, nine wide (or high), into a box of four:
+    // the columns taken are 0, 2, 4 and 6; each jump of two blends the column
+    // skipped into the one taken, so stripes turn grey instead of vanishing.
+    void smoothResizeBlendsWhatItSkips_data() {
+        QTest::addColumn<bool>("vertical");
+        QTest::newRow("columns") << false;
+        QTest::newRow("rows") << true;
+    }
+    void smoothResizeBlendsWhatItSkips() {
+        QFETCH(bool, vertical);
+        QImage bitmap(vertical ? QSize(1, 9) : QSize(9, 1), QImage::Format_RGB32);
+        for (int k = 0; k < 9; ++k)
+            bitmap.setPixel(vertical ? 0 : k, vertical ? k : 0, qRgb(k % 2 ? 200 : 0, 0, 0));
+        ResizeSmooth(bitmap, vertical ? 1 : 4, vertical ? 4 : 1);
+        QCOMPARE(bitmap.size(), vertical ? QSize(1, 4) : QSize(4, 1));
+        QList<int> reds;
+        for (int k = 0; k < 4; ++k)
+            reds << qRed(bitmap.pixel(vertical ? 0 : k, vertical ? k : 0));
+        QCOMPARE(reds, (QList<int>{0, 100, 100, 100}));
+    }
+
     void halvingRoundsOnlyARemainderOfThree() {
         // Four 2 x 2 blocks whose red sums are 1020, 3, 2 and 6; the odd last column is dropped.
         QImage bitmap(5, 4, QImage::Format_RGB32);

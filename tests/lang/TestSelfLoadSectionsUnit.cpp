@@ -199,6 +199,19 @@ private slots:
                 !ReadWholeFile(all).contains(Utf16Le(u"HU="_s, false)));
     }
 
+    void withoutSectionTheFileBesideComesBeforeTheInstalledOne() {
+        QCOMPARE(PhraseFilesOf("/opt/d/bin/dupliscan"),
+                 (QStringList{"/opt/d/bin/dupliscan.lng", "/opt/d/share/dupliscan/Dupliscan.lng"}));
+        const QString root = Dir.filePath("opt") + '/';
+        SetProgramFileForTests(WriteAt(root, "bin/prog", Image));
+        WriteAt(root, "share/dupliscan/Dupliscan.lng", Utf16Le(u"DE=Tipps\r\nEN=Installed\r\n"_s));
+        LoadPhraseTable(false);
+        QCOMPARE(Translate("Tipps", "DE", "EN"), u"Installed"_s);
+        WriteAt(root, "bin/prog.lng", Utf16Le(u"DE=Tipps\r\nEN=Beside\r\n"_s));
+        LoadPhraseTable(false);
+        QCOMPARE(Translate("Tipps", "DE", "EN"), u"Beside"_s);
+    }
+
     void strippedCommandLineReadsLngBesideIt() {
         QByteArray image = ReadWholeFile(DUPLISCAN_CLI);
         image.truncate(image.indexOf(SectionMarker(QLatin1String(BeginningMarkSection))));

@@ -109,11 +109,15 @@ private slots:
     void saveFinishesAndWritesExactlyTheNamedFile() {
         QTemporaryDir dir;
         TNativeXLS xls;
-        QVERIFY(!xls.Save());
-        QVERIFY(!xls.Save(dir.filePath(QStringLiteral("missing/sheet.xls"))));
-        // QFile would write a name in which the raw byte became another character.
-        QVERIFY(!xls.Save(dir.path() + Platform::DecodeName("/\xe4.xls")));
+        QString error;
+        QVERIFY(!xls.Save(QString(), &error));
+        QCOMPARE(error, QStringLiteral("No such file or directory"));
+        QVERIFY(!xls.Save(dir.filePath(QStringLiteral("missing/sheet.xls")), &error));
+        QCOMPARE(error, QStringLiteral("No such file or directory"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 0);
+        // A name that is not UTF-8 is written under exactly its bytes.
+        QVERIFY(xls.Save(dir.path() + Platform::DecodeName("/\xe4.xls")));
+        QVERIFY(::access(QFile::encodeName(dir.path()) + "/\xe4.xls", F_OK) == 0);
         xls.WriteInteger(1);
         const QString path = dir.filePath(QStringLiteral("sheet.xls"));
         QVERIFY(xls.Save(path));

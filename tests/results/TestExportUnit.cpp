@@ -149,29 +149,46 @@ private slots:
         }
     }
 
-    void xlsReplacesOnlyTheNamedFile() {
+    void writersReplaceOnlyTheNamedFile() {
         AddBlock({{"a", 100, 3, July}, {"b", 100, 3, July}});
         QTemporaryDir dir;
         QString old = dir.filePath(QStringLiteral("old.xls"));
         QVERIFY(WriteFile(old, "old") && ExportXls(old) && ReadSheet(ReadAll(old)).Ended);
-        // An existing link is replaced by the sheet; what it points to stays.
+        // An existing link is replaced by the new file; what it points to stays.
         const QString target = dir.filePath(QStringLiteral("keep.txt"));
-        QString link = dir.filePath(QStringLiteral("link.xls"));
-        QVERIFY(WriteFile(target, "keep") && QFile::link(target, link));
-        QVERIFY(ExportXls(link));
+        QVERIFY(WriteFile(target, "keep"));
+        for (const char *name : {"link.xls", "link.csv"}) {
+            QString link = dir.filePath(QLatin1String(name));
+            const bool xls = link.endsWith(QLatin1String("xls"));
+            QVERIFY(QFile::link(target, link) && (xls ? ExportXls(link) : ExportCsv(link)));
+            QVERIFY(!QFileInfo(link).isSymLink());
+            QVERIFY(xls ? ReadSheet(ReadAll(link)).Ended : ReadAll(link).startsWith(Header));
+        }
         QCOMPARE(ReadAll(target), QByteArray("keep"));
-        QVERIFY(!QFileInfo(link).isSymLink() && ReadSheet(ReadAll(link)).Ended);
-        // Nothing is written when the old one stays or the folder is missing.
-        QString inTheWay = dir.filePath(QStringLiteral("in-the-way.xls"));
-        QVERIFY(MakeFolder(inTheWay + QStringLiteral("/inner")));
-        QVERIFY(!ExportXls(inTheWay));
-        QVERIFY(QFileInfo(inTheWay + QStringLiteral("/inner")).isDir());
-        QString missing = dir.filePath(QStringLiteral("missing/out"));
-        QVERIFY(!ExportXls(missing) && !ExportCsv(missing));
-        // A name with bytes that are not UTF-8 is refused rather than written under another name.
-        QString raw = dir.path() + Platform::DecodeName("/\xe4");
-        QVERIFY(!ExportXls(raw) && !ExportCsv(raw));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 3);
+        // On failure the old file stays as it was, and the caller learns why.
+        const std::pair<const char *, const char *> failures[] = {
+            {"read-only", "Permission denied"},
+            {"in-the-way", "Is a directory"},
+            {"missing/out", "No such file or directory"}};
+        QString readOnly = dir.filePath(QStringLiteral("read-only"));
+        QVERIFY(WriteFile(readOnly + ".xls", "old") && WriteFile(readOnly + ".csv", "old"));
+        QVERIFY(QFile::setPermissions(readOnly + ".xls", QFile::ReadOwner) &&
+                QFile::setPermissions(readOnly + ".csv", QFile::ReadOwner));
+        QVERIFY(MakeFolder(dir.filePath(QStringLiteral("in-the-way.xls"))) &&
+                MakeFolder(dir.filePath(QStringLiteral("in-the-way.csv"))));
+        const QByteArray before = Listing(dir.path());
+        for (const auto &[name, cause] : failures) {
+            QString xls = dir.filePath(QLatin1String(name)), csv = xls, xlsError, csvError;
+            QVERIFY(!ExportXls(xls, &xlsError) && !ExportCsv(csv, &csvError));
+            QCOMPARE(xlsError, QLatin1String(cause));
+            QCOMPARE(csvError, QLatin1String(cause));
+        }
+        QCOMPARE(Listing(dir.path()), before);
+        // A name that is not UTF-8 is written under exactly its bytes.
+        QString rawXls = dir.path() + Platform::DecodeName("/\xe4"), rawCsv = rawXls;
+        QVERIFY(ExportXls(rawXls) && ExportCsv(rawCsv));
+        QVERIFY(Platform::StatPath(rawXls, false).IsFile &&
+                Platform::StatPath(rawCsv, false).IsFile);
     }
 
     void xlsStopsAtTheLastSheetRow() {
@@ -255,6 +272,16 @@ private slots:
                  (QByteArrayList{Header, "", line.toLatin1()}));
         QCOMPARE(ReadAll(dir.filePath(QStringLiteral("result.csv"))),
                  Header + "\r\n\r\n" + line.toUtf8() + "\r\n");
+        // The one error line names the worksheet's cause, in the text file's words.
+        const QString inTheWay = dir.filePath(QStringLiteral("in-the-way"));
+        QVERIFY(MakeFolder(inTheWay + QStringLiteral(".xls")));
+        const ProgramRun run = RunProgram(QStringLiteral(DUPLISCAN_CLI),
+                                          {"--language", "EN", "--quiet", "--format", "xls", "-o",
+                                           inTheWay, dir.filePath(QStringLiteral("in"))});
+        QCOMPARE(run.ExitCode, 1);
+        QCOMPARE(QString::fromUtf8(run.Err),
+                 QStringLiteral("dupliscan-cli: cannot write \"%1.xls\": Is a directory\n")
+                     .arg(inTheWay));
     }
 };
 
