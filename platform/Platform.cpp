@@ -155,16 +155,11 @@ qint64 UnixMsecsFromFileTime(qint64 fileTime) {
 }
 
 namespace {
-// Mount points of kernel file systems hold no user files, and walking them can
-// hang (proc) or read devices; they are treated like system folders.
-bool IsVirtualFileSystem(int dirFd, const char *name) {
-    const int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+// Kernel file systems hold no user files, and walking them can hang (proc) or
+// read devices; their mount points are treated like system folders.
+bool IsVirtualFileSystem(int folderFd) {
     struct statfs fs {};
-    const bool ok = fstatfs(fd, &fs) == 0;
-    close(fd);
-    if (!ok)
+    if (fstatfs(folderFd, &fs) != 0)
         return false;
     switch (static_cast<unsigned long>(fs.f_type)) {
     case PROC_SUPER_MAGIC:
@@ -187,6 +182,23 @@ bool IsVirtualFileSystem(int dirFd, const char *name) {
         return false;
     }
 }
+
+bool IsVirtualMount(int dirFd, const char *name) {
+    const int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool isVirtual = IsVirtualFileSystem(fd);
+    close(fd);
+    return isVirtual;
+}
+
+// Every file the scan admits is opened later by its full name, so a folder
+// whose full name the system would refuse is not entered at all.
+bool FitsPathLimit(qsizetype pathBytes) {
+    return pathBytes < PATH_MAX;
+}
+
+std::function<void(const QString &)> BeforeEnter;
 
 quint32 AttributesOf(const struct stat &st, const char *name) {
     quint32 attributes = 0;
@@ -211,27 +223,74 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
 }
 } // namespace
 
+void SetBeforeEnterHook(std::function<void(const QString &path)> hook) {
+    BeforeEnter = std::move(hook);
+}
+
 FolderReader::~FolderReader() {
     Close();
 }
 
 bool FolderReader::Open(const QString &folder) {
     Close();
+    QByteArray bytes = EncodeName(folder);
+    const qsizetype pathBytes = bytes.size();
+    if (!FitsPathLimit(pathBytes))
+        return false;
+    // A trailing delimiter would make the system follow a link despite O_NOFOLLOW.
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    const int fd = open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 || !Adopt(fd, nullptr))
+        return false;
+    Folder = folder;
+    PathBytes = pathBytes;
+    return true;
+}
+
+bool FolderReader::OpenChild(const FolderReader &parent, const QString &name) {
+    Close();
+    const QByteArray bytes = EncodeName(name);
+    const qsizetype pathBytes = parent.PathBytes + bytes.size() + 1;
+    if (parent.Fd < 0 || bytes.isEmpty() || bytes.contains('/') || bytes.contains('\0') ||
+        !FitsPathLimit(pathBytes))
+        return false;
+    const QString folder = parent.Folder + name + PathDelimiter();
+    if (BeforeEnter)
+        BeforeEnter(folder);
     const int fd =
-        open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+        openat(parent.Fd, bytes.constData(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || !Adopt(fd, &parent))
         return false;
+    Folder = folder;
+    PathBytes = pathBytes;
+    return true;
+}
+
+// Takes the freshly opened folder over, or closes it again when it must not be
+// entered: a kernel file system mounted below the parent, or a folder that is
+// already on the current path.
+bool FolderReader::Adopt(int fd, const FolderReader *parent) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) {
+    bool enter = fstat(fd, &st) == 0;
+    if (enter && parent && static_cast<quint64>(st.st_dev) != parent->Device)
+        enter = !IsVirtualFileSystem(fd);
+    for (const FolderReader *up = parent; enter && up; up = up->Parent)
+        enter = up->Device != static_cast<quint64>(st.st_dev) ||
+                up->Inode != static_cast<quint64>(st.st_ino);
+    const int listFd = enter ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    DIR *dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            close(listFd);
         close(fd);
         return false;
     }
-    FolderDevice = st.st_dev;
-    Dir = fdopendir(fd);
-    if (!Dir) {
-        close(fd);
-        return false;
-    }
+    Fd = fd;
+    Dir = dir;
+    Parent = parent;
+    Device = st.st_dev;
+    Inode = st.st_ino;
     return true;
 }
 
@@ -239,24 +298,27 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
     usable = false;
     if (!Dir)
         return false;
-    DIR *dir = static_cast<DIR *>(Dir);
     errno = 0;
-    const dirent *d = readdir(dir);
-    if (!d)
+    const dirent *d = readdir(static_cast<DIR *>(Dir));
+    if (!d) {
+        // The folder stays open for its subfolders; the listing is done.
+        closedir(static_cast<DIR *>(Dir));
+        Dir = nullptr;
         return false;
+    }
     const char *name = d->d_name;
     if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
         return true;
     struct stat st {};
-    if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(Fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return true;
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
         return true;
     const FileInfo info = InfoFromStat(st, name);
     entry.Name = DecodeName(QByteArray(name));
     entry.IsFolder = info.IsFolder;
-    entry.IsSystemFolder = info.IsFolder && static_cast<quint64>(st.st_dev) != FolderDevice &&
-                           IsVirtualFileSystem(dirfd(dir), name);
+    entry.IsSystemFolder =
+        info.IsFolder && static_cast<quint64>(st.st_dev) != Device && IsVirtualMount(Fd, name);
     entry.Size = info.Size;
     entry.Attributes = info.Attributes;
     entry.WriteTime = info.WriteTime;
@@ -269,7 +331,13 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
 void FolderReader::Close() {
     if (Dir)
         closedir(static_cast<DIR *>(Dir));
+    if (Fd >= 0)
+        close(Fd);
     Dir = nullptr;
+    Fd = -1;
+    Parent = nullptr;
+    Folder.clear();
+    PathBytes = 0;
 }
 
 ReadFile::~ReadFile() {

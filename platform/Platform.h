@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace Platform {
 
 // Folders always end in the delimiter.
@@ -56,6 +58,12 @@ struct DirEntry {
 // Lists one folder without following symbolic links. Only regular files and
 // real folders are delivered; links, FIFOs, sockets and devices are passed over
 // without being opened.
+//
+// A reader keeps its folder's descriptor open while the scan is below it: each
+// subfolder is opened by name relative to that descriptor, so whatever is
+// renamed or replaced by a link along the path after the listing, the scan only
+// ever enters a real folder inside the one it has just listed. That is one
+// descriptor per level of the current path, plus one while a folder is listed.
 class FolderReader {
 public:
     FolderReader() = default;
@@ -63,16 +71,38 @@ public:
     FolderReader(const FolderReader &) = delete;
     FolderReader &operator=(const FolderReader &) = delete;
 
+    // The base folder, by its full name; a symbolic link is refused even when
+    // the name ends in the delimiter, so the caller resolves links first.
     bool Open(const QString &folder);
+    // The subfolder `name` of an open folder, which must stay open as long as
+    // this one. Refused (as unreadable) when it is a link, a kernel file
+    // system, one of the folders on the current path (a loop, e.g. through a
+    // bind mount), when its full name would be too long for the system to open
+    // the files in it, or when no descriptor is left.
+    bool OpenChild(const FolderReader &parent, const QString &name);
+    bool IsOpen() const { return Fd >= 0; }
+    // The folder's full name, ending in the delimiter.
+    const QString &Path() const { return Folder; }
     // Reads the next raw entry. Returns false at the end. When the entry is not
     // a file or folder worth delivering, `usable` is false.
     bool Next(DirEntry &entry, bool &usable);
     void Close();
 
 private:
-    void *Dir = nullptr;
-    quint64 FolderDevice = 0;
+    bool Adopt(int fd, const FolderReader *parent);
+
+    int Fd = -1;
+    void *Dir = nullptr; // the listing, over a descriptor of its own
+    const FolderReader *Parent = nullptr;
+    QString Folder;
+    qsizetype PathBytes = 0;
+    quint64 Device = 0;
+    quint64 Inode = 0;
 };
+
+// Called after a folder's listing, just before each subfolder is opened, with
+// the subfolder's full name: tests replace the folder at exactly that moment.
+void SetBeforeEnterHook(std::function<void(const QString &path)> hook);
 
 // Read-only file access by exact name.
 class ReadFile {

@@ -38,12 +38,10 @@ bool BeginsWithAny(const QString &key, const QStringList &prefixes) {
     return false;
 }
 
-// Adds the folder's files to the table and collects its subfolders.
-void EnumerateFolder(const QString &folder, QStringList &subfolders) {
+// Adds the files of the open folder to the table and collects its subfolders.
+void EnumerateFolder(Platform::FolderReader &reader, QStringList &subfolders) {
     SearchContext &c = Context();
-    Platform::FolderReader reader;
-    if (!reader.Open(folder))
-        return;
+    const QString &folder = reader.Path();
     // Files of a folder or with a name beyond the platform's limits are passed
     // over; nothing could open them reliably.
     const bool tooLong = folder.size() > Platform::MaxFolderLength();
@@ -114,27 +112,45 @@ void ClearFileTable() {
     TheTable.swap(fresh);
 }
 
-void ScanFolder(const QString &folder) {
-    SearchContext &c = Context();
-    ShowStatus(c.ScanPrefix + folder);
+namespace {
+// The status line and the chance to stop, before a folder is opened.
+bool BeginFolder(const QString &folder) {
+    ShowStatus(Context().ScanPrefix + folder);
     ProcessMessages();
-    if (StopOrTerminate())
-        return;
+    return !StopOrTerminate();
+}
 
+// Lists the folder (nothing when it could not be opened), then scans its
+// subfolders in locale order, each opened inside this one.
+void ScanOpenFolder(Platform::FolderReader &reader) {
     QStringList subfolders;
-    EnumerateFolder(folder, subfolders);
+    if (reader.IsOpen())
+        EnumerateFolder(reader, subfolders);
     WaitWhilePaused();
-    if (StopOrTerminate() || !c.IncludeSubfolders)
+    if (StopOrTerminate() || !Context().IncludeSubfolders)
         return;
 
     const QCollator &collator = SubfolderCollator();
     std::sort(subfolders.begin(), subfolders.end(),
               [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     for (const QString &name : subfolders) {
-        ScanFolder(folder + name + Platform::PathDelimiter());
+        if (BeginFolder(reader.Path() + name + Platform::PathDelimiter())) {
+            Platform::FolderReader child;
+            child.OpenChild(reader, name);
+            ScanOpenFolder(child);
+        }
         if (RunState() == RunStateValue::StopRequested)
             break;
     }
+}
+} // namespace
+
+void ScanFolder(const QString &folder) {
+    if (!BeginFolder(folder))
+        return;
+    Platform::FolderReader reader;
+    reader.Open(folder);
+    ScanOpenFolder(reader);
 }
 
 bool AddCertainFile(const QString &path, bool requireExisting) {
