@@ -429,10 +429,6 @@ QString CanonicalPath(const QString &path) {
     return DecodeName(QByteArray(resolved));
 }
 
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 const char *FindMemory(const char *data, qint64 dataLength, const char *pattern,
                        qint64 patternLength) {
     return static_cast<const char *>(

@@ -148,9 +148,6 @@ QString AbsolutePath(const QString &path);
 // The folder with every link resolved, or empty when it cannot be resolved.
 QString CanonicalPath(const QString &path);
 
-// Sleeps on the calling thread (pause loops).
-void SleepMs(int ms);
-
 // The first occurrence of pattern in data, or null; the C library's searcher
 // runs in linear time even on runs of equal bytes.
 const char *FindMemory(const char *data, qint64 dataLength, const char *pattern,

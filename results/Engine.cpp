@@ -2,8 +2,8 @@
 
 #include "compare/FileCompareUnit.h"
 #include "compare/FilterUnit.h"
-#include "compare/ImageDecoder.h"
 #include "compare/ImageCompareUnit.h"
+#include "compare/ImageDecoder.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"

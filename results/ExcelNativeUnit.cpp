@@ -9,9 +9,9 @@
 #include <cstring>
 
 namespace {
-constexpr quint16 StartId[4] = {0x0009, 0x0209, 0x0409, 0x0809};
+// The start record of the newest variant of the format, which every reader takes.
+constexpr quint16 StartId = 0x0809;
 constexpr quint16 DimensionsId = 0x0200;
-constexpr quint16 DimensionsIdVersion0 = 0x0000;
 constexpr quint16 ColumnWidthId = 0x0024;
 constexpr quint16 IntegerId = 0x0002;
 constexpr quint16 NumberId = 0x0003;
@@ -21,11 +21,9 @@ constexpr quint16 BiffVersion = 0x0200;
 constexpr quint16 Worksheet = 0x0010;
 // Cell position (2 × 16 bit) and the three attribute bytes.
 constexpr quint16 CellHeaderLength = 7;
-
-quint8 AlignmentCode(quint8 alignment) {
-    static constexpr quint8 Codes[6] = {0, 1, 3, 2, 4, 7};
-    return alignment < 6 ? Codes[alignment] : 0;
-}
+// The first attribute byte of a locked cell; the other two stay 0 (font 0,
+// general alignment, no frame, no shade).
+constexpr char LockedCell = 0x40;
 } // namespace
 
 QByteArray WorksheetText(const QString &text) {
@@ -69,26 +67,15 @@ void TNativeXLS::BeginRecord(quint16 id, quint16 length) {
 void TNativeXLS::Start() {
     State = Open;
     Stream.clear();
-    const quint8 version = Version <= 3 ? Version : 3;
-    if (version == 0) {
-        BeginRecord(StartId[0], 4);
-        Append16(BiffVersion);
-        Append16(Worksheet);
-        BeginRecord(DimensionsIdVersion0, 8);
-        Append16(FirstRow);
-        Append16(0xFFFF);
-        Append16(FirstColumn);
-        Append16(0x0100);
-        return;
-    }
-    BeginRecord(StartId[version], 6);
+    BeginRecord(StartId, 6);
     Append16(BiffVersion);
     Append16(Worksheet);
     Append16(0);
+    // First row, last row + 1, first column, last column + 1, reserved.
     BeginRecord(DimensionsId, 10);
-    Append16(FirstRow);
+    Append16(0);
     Append16(0xFFFF);
-    Append16(FirstColumn);
+    Append16(0);
     Append16(0x0100);
     Append16(0);
 }
@@ -114,62 +101,16 @@ void TNativeXLS::BeginCell(quint16 id, quint16 length) {
     BeginRecord(id, length);
     Append16(CurrentRow - 1);
     Append16(CurrentColumn - 1);
-    quint8 attributes[3] = {0, 0, 0};
-    if (Hidden)
-        attributes[0] |= 0x80;
-    if (Locked)
-        attributes[0] |= 0x40;
-    attributes[1] = quint8((FontIndex & 3) * 0x40);
-    attributes[2] = AlignmentCode(Alignment);
-    if (Borders & BorderLeft)
-        attributes[2] |= 0x08;
-    if (Borders & BorderRight)
-        attributes[2] |= 0x10;
-    if (Borders & BorderTop)
-        attributes[2] |= 0x20;
-    if (Borders & BorderBottom)
-        attributes[2] |= 0x40;
-    if (Shaded)
-        attributes[2] |= 0x80;
-    Stream.append(reinterpret_cast<const char *>(attributes), 3);
+    const char attributes[3] = {LockedCell, 0, 0};
+    Stream.append(attributes, 3);
 }
 
 void TNativeXLS::MoveCursor() {
-    switch (Direction) {
-    case Right:
-        if (CurrentColumn < LastColumn) {
-            ++CurrentColumn;
-        } else if (CurrentRow < LastRow) {
-            CurrentColumn = 1;
-            ++CurrentRow;
-        }
-        break;
-    case Left:
-        if (CurrentColumn > 1) {
-            --CurrentColumn;
-        } else if (CurrentRow > 1) {
-            CurrentColumn = LastColumn;
-            --CurrentRow;
-        }
-        break;
-    case Down:
-        if (CurrentRow < LastRow) {
-            ++CurrentRow;
-        } else if (CurrentColumn < LastColumn) {
-            CurrentRow = 1;
-            ++CurrentColumn;
-        }
-        break;
-    case Up:
-        if (CurrentRow > 1) {
-            --CurrentRow;
-        } else if (CurrentColumn > 1) {
-            CurrentRow = LastRow;
-            --CurrentColumn;
-        }
-        break;
-    default:
-        break;
+    if (CurrentColumn < LastColumn) {
+        ++CurrentColumn;
+    } else if (CurrentRow < LastRow) {
+        CurrentColumn = 1;
+        ++CurrentRow;
     }
 }
 

@@ -10,13 +10,10 @@
 class TNativeXLS {
 public:
     enum StateValue : quint8 { New = 0, Open = 1, Closed = 2 };
-    enum DirectionValue : quint8 { Up = 1, Down = 2, Left = 3, Right = 4 };
-    enum BorderBit : quint8 { BorderTop = 1, BorderBottom = 2, BorderLeft = 4, BorderRight = 8 };
     static constexpr quint16 LastRow = 65535;
     static constexpr quint16 LastColumn = 256;
     static constexpr int MaxTextLength = 255;
 
-    // Starts the file with the default version.
     TNativeXLS();
 
     // Empties the stream and writes the start and dimensions records. The
@@ -38,20 +35,12 @@ public:
 
     const QByteArray &Bytes() const { return Stream; }
 
-    quint8 Version = 3; // start record variant 0..3
+    // Cells are written left to right, row by row; every cell is locked and
+    // in the default font, alignment and frame.
     quint8 State = New;
-    quint16 FirstRow = 0;
-    quint16 FirstColumn = 0;
     QString FileName;
     quint16 CurrentRow = 1;    // 1..65535
     quint16 CurrentColumn = 1; // 1..256
-    quint8 FontIndex = 0;      // 0..3
-    quint8 Direction = Right;
-    bool Shaded = false;
-    quint8 Borders = 0;   // BorderBit values
-    quint8 Alignment = 0; // 0 general, 1 left, 2 right, 3 centred, 4 fill, 5 code 7
-    bool Hidden = false;
-    bool Locked = true;
 
 private:
     void BeginRecord(quint16 id, quint16 length);

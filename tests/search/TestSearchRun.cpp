@@ -1,5 +1,7 @@
 #include "search/SearchRun.h"
 
+#include "search/MainPhrases.h"
+
 #include "TestSupport.h"
 
 #include <QTest>
@@ -7,6 +9,9 @@
 #include <memory>
 
 using namespace TestSupport;
+
+Q_DECLARE_METATYPE(BaseFolderProblem)
+Q_DECLARE_METATYPE(CertainFileProblem)
 
 class TestSearchRun : public QObject {
     Q_OBJECT
@@ -20,6 +25,10 @@ class TestSearchRun : public QObject {
         return SettleBaseFolders(folders, true);
     }
 
+    static QString Phrase(int id, const QString &param) {
+        return GetPhraseParam(MainFormPhrases(), id, param);
+    }
+
 private slots:
     void init() {
         S = std::make_unique<Scratch>();
@@ -29,110 +38,234 @@ private slots:
     }
     void cleanup() { S.reset(); }
 
-    void unusableFoldersAreRefused() {
+    void unusableFoldersAreRefused_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<BaseFolderProblem>("problem");
+        QTest::addColumn<int>("folder");
         using P = BaseFolderProblem;
-        const QList<std::tuple<const char *, const char *, P, int>> rows = {
-            {"missing", "", P::Missing, 1}, {"one", "missing", P::Missing, 2},
-            {"file", "", P::NotAFolder, 1}, {"one", "file/", P::NotAFolder, 2},
-            {"", "", P::NoFolder, 1},       {"  ", " ", P::NoFolder, 1}};
-        Context().Options.MaxDuplicates = 7;
-        for (const auto &[first, second, problem, folder] : rows) {
-            BaseFolders folders;
-            const SettledFolders settled = Settle(first, second, folders);
-            QVERIFY2(settled.Problem == problem && settled.Folder == folder, first);
-            QCOMPARE(Context().LastRunOptions.MaxDuplicates, 1000); // only a run takes options
-        }
+        QTest::newRow("first missing") << "missing"
+                                       << "" << P::Missing << 1;
+        QTest::newRow("second missing") << "one"
+                                        << "missing" << P::Missing << 2;
+        QTest::newRow("first a file") << "file"
+                                      << "" << P::NotAFolder << 1;
+        QTest::newRow("second a file") << "one"
+                                       << "file/" << P::NotAFolder << 2;
+        QTest::newRow("none") << ""
+                              << "" << P::NoFolder << 1;
+        QTest::newRow("blanks") << "  "
+                                << " " << P::NoFolder << 1;
+    }
+    void unusableFoldersAreRefused() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(BaseFolderProblem, problem);
+        QFETCH(int, folder);
+        BaseFolders folders;
+        const SettledFolders settled = Settle(first, second, folders);
+        QCOMPARE(settled.Problem, problem);
+        QCOMPARE(settled.Folder, folder);
         QVERIFY(S->Host.Questions.isEmpty());
     }
 
+    void theSecondFolderIsKeptOnlyWhenItIsAnother_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("settled");
+        QTest::newRow("only the second") << ""
+                                         << "one"
+                                         << "one/|";
+        QTest::newRow("doubled delimiter") << "one"
+                                           << "one//"
+                                           << "one/|";
+        QTest::newRow("dot-dot") << "one"
+                                 << "one/inner/.."
+                                 << "one/|";
+        QTest::newRow("letter case") << "one"
+                                     << "One"
+                                     << "one/|One/";
+        QTest::newRow("longer name") << "one"
+                                     << "onex"
+                                     << "one/|onex/";
+    }
     void theSecondFolderIsKeptOnlyWhenItIsAnother() {
-        // First folder, second folder, and the two settled folders.
-        const QList<std::tuple<const char *, const char *, const char *>> rows = {
-            {"", "one", "one/|"},
-            {"one", "one//", "one/|"},
-            {"one", "one/inner/..", "one/|"},
-            {"one", "One", "one/|One/"},
-            {"one", "onex", "one/|onex/"}};
-        for (const auto &[first, second, settled] : rows) {
-            BaseFolders folders;
-            QCOMPARE(Settle(first, second, folders).Problem, BaseFolderProblem::None);
-            QCOMPARE(QString(folders.Folder1 + u'|' + folders.Folder2).remove(S->Root), settled);
-            QCOMPARE(Context().BaseFolderKey2, folders.Folder2);
-        }
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, settled);
+        BaseFolders folders;
+        QCOMPARE(Settle(first, second, folders).Problem, BaseFolderProblem::None);
+        QCOMPARE(QString(folders.Folder1 + u'|' + folders.Folder2).remove(S->Root), settled);
+        QCOMPARE(Context().BaseFolderKey2, folders.Folder2);
         QVERIFY(S->Host.Questions.isEmpty());
     }
 
-    void nestedFoldersAskWhenSubfoldersAreIncluded() {
-        const QString question = QStringLiteral(
-            "Ordner #%1 ist ein Unterordner des Ordners #%2.\nEs werden jedoch sowieso ALLE "
-            "Unterordner von Ordner #%2 durchsucht.\nMöchten Sie fortsetzen?");
+    void nestedFoldersAskWhenSubfoldersAreIncluded_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("innerFirst");
         for (const bool answer : {true, false})
-            for (const bool innerFirst : {false, true}) {
-                S->Host.Answer = answer;
-                S->Host.Questions.clear();
-                const char *outer = "one", *inner = "one/inner";
-                BaseFolders folders;
-                QCOMPARE(Settle(innerFirst ? inner : outer, innerFirst ? outer : inner, folders)
-                             .NestedDeclined,
-                         !answer);
-                QCOMPARE(S->Host.Questions,
-                         QStringList{question.arg(innerFirst ? 1 : 2).arg(innerFirst ? 2 : 1)});
-                if (answer)
-                    QCOMPARE(folders.Folder1 + u'|' + folders.Folder2, S->Root + "one/|");
-            }
-        S->Host.Questions.clear();
+            for (const bool innerFirst : {false, true})
+                QTest::addRow("%s, inner folder %s", answer ? "yes" : "cancel",
+                              innerFirst ? "first" : "second")
+                    << answer << innerFirst;
+    }
+    void nestedFoldersAskWhenSubfoldersAreIncluded() {
+        QFETCH(bool, answer);
+        QFETCH(bool, innerFirst);
+        S->Host.Answer = answer;
+        const QString outer = QStringLiteral("one"), inner = QStringLiteral("one/inner");
+        BaseFolders folders;
+        QCOMPARE(
+            Settle(innerFirst ? inner : outer, innerFirst ? outer : inner, folders).NestedDeclined,
+            !answer);
+        const QString innerDigit = innerFirst ? "1" : "2", outerDigit = innerFirst ? "2" : "1";
+        const QString question = Phrase(8, innerDigit) + " #" + outerDigit + ".\n" +
+                                 Phrase(9, outerDigit) + '\n' + GetPhrase(MainFormPhrases(), 10);
+        QCOMPARE(S->Host.Questions, QStringList{question});
+        if (answer)
+            QCOMPARE(folders.Folder1 + u'|' + folders.Folder2, S->Root + "one/|");
+    }
+
+    void nestedFoldersWithoutSubfoldersAreBothSearched() {
         BaseFolders folders{S->Root + "one", S->Root + "one/inner"};
         QCOMPARE(SettleBaseFolders(folders, false).Problem, BaseFolderProblem::None);
         QCOMPARE(folders.Folder2, S->Root + "one/inner/");
         QVERIFY(S->Host.Questions.isEmpty());
     }
 
+    // Which warnings (system folder "s", program folder "p", per folder digit).
+    void systemPathWarnings_data() {
+        QTest::addColumn<QString>("folder1");
+        QTest::addColumn<QString>("folder2");
+        QTest::addColumn<QString>("warnings");
+        QTest::newRow("the root holds both") << "/"
+                                             << ""
+                                             << "s1 p1";
+        QTest::newRow("inside a program folder") << "/opt/app/"
+                                                 << ""
+                                                 << "";
+        QTest::newRow("a program folder") << "/opt/"
+                                          << ""
+                                          << "p1";
+        QTest::newRow("inside a system folder") << "/usr/share/doc/"
+                                                << ""
+                                                << "s1";
+        QTest::newRow("home") << "/home/user/"
+                              << ""
+                              << "";
+        QTest::newRow("second only") << "/home/user/"
+                                     << "/etc/"
+                                     << "s2";
+        QTest::newRow("both, system first") << "/"
+                                            << "/usr/"
+                                            << "s1 s2 p1 p2";
+        QTest::newRow("names that only begin alike") << "/usrdata/"
+                                                     << "/optional/"
+                                                     << "";
+    }
     void systemPathWarnings() {
-        const QString w1 = QStringLiteral("Pfad #1 enthält einen Windows-Ordner.\n");
-        const QString w2 = QStringLiteral("Pfad #2 enthält einen Windows-Ordner.\n");
-        const QString p1 = QStringLiteral("Pfad #1 enthält den Ordner \"Programme\".\n");
-        const QString p2 = QStringLiteral("Pfad #2 enthält den Ordner \"Programme\".\n");
-        const QList<std::tuple<QString, QString, QString>> rows = {
-            {"/", "", w1 + p1},
-            {"/opt/app/", "", ""},
-            {"/opt/", "", p1},
-            {"/usr/share/doc/", "", w1},
-            {"/home/user/", "", ""},
-            {"/home/user/", "/etc/", w2},
-            {"/", "/usr/", w1 + w2 + p1 + p2},
-            {"/usrdata/", "/optional/", ""}};
-        for (const auto &[folder1, folder2, warning] : rows)
-            QCOMPARE(CheckSystemPaths(folder1, folder2), warning);
+        QFETCH(QString, folder1);
+        QFETCH(QString, folder2);
+        QFETCH(QString, warnings);
+        QString expected;
+        for (const QString &w : warnings.split(' ', Qt::SkipEmptyParts))
+            expected += Phrase(w[0] == 's' ? 11 : 12, w.mid(1)) + '\n';
+        QCOMPARE(CheckSystemPaths(folder1, folder2), expected);
     }
 
-    void certainFileNames() {
-        // Typed name, content search, refusal, name kept, any extension.
+    void certainFileNames_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("contents");
+        QTest::addColumn<CertainFileProblem>("problem");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("anyExtension");
         using P = CertainFileProblem;
-        QList<std::tuple<QString, bool, P, QString, bool>> rows = {
-            {"   ", true, P::Empty, "", false},
-            {"/d/name.*", false, P::None, "/d/name", true},
-            {"/d/name.*", true, P::InvalidCharacters, "", false},
-            {".*", false, P::InvalidCharacters, "", false},
-            {"/d/name", true, P::None, "/d/name", true},
-            {"/d.x/name", true, P::None, "/d.x/name", true},
-            {" /d/file.txt ", true, P::None, "/d/file.txt", false}};
+        QTest::newRow("blanks") << "   " << true << P::Empty << "" << false;
+        QTest::newRow("names only: .* means any extension")
+            << "/d/name.*" << false << P::None << "/d/name" << true;
+        QTest::newRow("contents: * is refused")
+            << "/d/name.*" << true << P::InvalidCharacters << "" << false;
+        QTest::newRow("nothing but .*") << ".*" << false << P::InvalidCharacters << "" << false;
+        QTest::newRow("no extension") << "/d/name" << true << P::None << "/d/name" << true;
+        QTest::newRow("a dot in the folder only")
+            << "/d.x/name" << true << P::None << "/d.x/name" << true;
+        QTest::newRow("blanks around")
+            << " /d/file.txt " << true << P::None << "/d/file.txt" << false;
         for (const char *forbidden : {"?", "\"", "<", ">", "|"})
-            rows.append({QStringLiteral("/d/a%1.txt").arg(forbidden), false, P::InvalidCharacters,
-                         "", false});
-        for (auto [typed, contents, refusal, certain, differentExts] : rows) {
-            bool exts = false;
-            QCOMPARE(ValidateCertainFile(typed, contents, exts), refusal);
-            if (refusal == P::None) {
-                QCOMPARE(typed, certain);
-                QCOMPARE(exts, differentExts);
-            }
+            QTest::addRow("forbidden %s", forbidden)
+                << QStringLiteral("/d/a%1.txt").arg(forbidden) << false << P::InvalidCharacters
+                << "" << false;
+    }
+    void certainFileNames() {
+        QFETCH(QString, typed);
+        QFETCH(bool, contents);
+        QFETCH(CertainFileProblem, problem);
+        QFETCH(QString, kept);
+        QFETCH(bool, anyExtension);
+        bool exts = false;
+        QCOMPARE(ValidateCertainFile(typed, contents, exts), problem);
+        if (problem == CertainFileProblem::None) {
+            QCOMPARE(typed, kept);
+            QCOMPARE(exts, anyExtension);
         }
+    }
+
+    // Each refusal leaves the run state idle, the last run's options alone and
+    // the files untouched.
+    void refusedSearchesChangeNothing_data() {
+        QTest::addColumn<int>("refusal");
+        QTest::newRow("no method") << 0;
+        QTest::newRow("pictures at 100 %") << 1;
+        QTest::newRow("certain file missing") << 2;
+        QTest::newRow("folder missing") << 3;
+        QTest::newRow("nested folders declined") << 4;
+        QTest::newRow("system folders declined") << 5;
+    }
+    void refusedSearchesChangeNothing() {
+        QFETCH(int, refusal);
+        SearchRequest request;
+        request.Folder1 = S->Root;
+        request.Options.MaxDuplicates = 7;
+        S->Host.Answer = false;
+        switch (refusal) {
+        case 0:
+            request.Options.CompareContents = false;
+            break;
+        case 1:
+            request.Options.ImageMode = true;
+            break;
+        case 2:
+            request.CertainFileMode = true;
+            request.Options.CertainFile = S->Root + "missing.txt";
+            break;
+        case 3:
+            request.Folder1 = S->Root + "missing";
+            break;
+        case 4:
+            request.Folder2 = S->Root + "one";
+            break;
+        case 5:
+            request.Folder1 = "/usr/share/doc/";
+            break;
+        }
+        const QByteArray before = Listing(S->Root);
+        const SearchResult result = RunSearch(request);
+        QVERIFY(!result.Ran());
+        QCOMPARE(result.Options != OptionProblem::None, refusal <= 1);
+        QCOMPARE(result.CertainFile == CertainFileProblem::Missing, refusal == 2);
+        QCOMPARE(result.Folder == BaseFolderProblem::Missing, refusal == 3);
+        QCOMPARE(result.Declined != DeclinedQuestion::None, refusal >= 4);
+        QCOMPARE(RunState(), RunStateValue::Idle);
+        QCOMPARE(Context().LastRunOptions.MaxDuplicates, 1000);
+        QCOMPARE(Listing(S->Root), before);
     }
 
     void aRunCancelledDuringTheScanComparesNothing() {
         S->Write("copy", "x");
+        // The line that closes the scan: "vergleiche 2 Dateien (1 KB)".
+        const QString scanned = Phrase(16, "2") + " (1 KB)";
         S->Host.OnMessages = [&](int) {
-            if (S->Host.StatusLines.contains(QStringLiteral("vergleiche 2 Dateien (1 KB)")))
+            if (S->Host.StatusLines.contains(scanned))
                 SetRunState(RunStateValue::StopRequested);
         };
         SearchRequest request;
@@ -141,7 +274,7 @@ private slots:
         QCOMPARE(result.Outcome, RunOutcome::Stopped);
         QCOMPARE(result.Matches, 0);
         QVERIFY(MatchList().empty());
-        QCOMPARE(S->Host.StatusLines.last(), QStringLiteral("Abgebrochen."));
+        QCOMPARE(S->Host.StatusLines.last(), GetPhrase(MainFormPhrases(), 18));
     }
 };
 
