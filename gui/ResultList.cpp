@@ -63,6 +63,7 @@ ResultList::ResultList(QWidget *parent) : QWidget(parent), Model(new ResultModel
     ScrollBar = new QScrollBar(Qt::Vertical, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->setFocusPolicy(Qt::NoFocus);
+    ScrollBar->setRange(0, 0);
     ScrollBar->hide();
 
     auto *layout = new QHBoxLayout(this);
@@ -328,11 +329,15 @@ bool ResultList::PaneMouseEvent(QListView *pane, QMouseEvent *event) {
         }
         return false;
     case QEvent::MouseButtonDblClick:
+        qWarning() << "dbl" << event->button() << pane->indexAt(pos) << SelectedRow();
         // A quick second click on the icon is a second mark change, not a
         // request to open the file.
         if (event->button() == Qt::LeftButton && pane->indexAt(pos).isValid() &&
-            !(pane == NameBox && InIconArea(pos)))
+            !(pane == NameBox && InIconArea(pos))) {
+            if (const int row = pane->indexAt(pos).row(); row != SelectedRow())
+                SelectRow(row);
             OpenFile1Click();
+        }
         return false;
     default:
         return false;
@@ -353,9 +358,10 @@ bool ResultList::PaneKeyEvent(QListView *pane, QKeyEvent *event) {
         ChangeMark(row, event->key() == Qt::Key_Space ? ToggledMark(mark) : quint8(Delete));
         return true;
     }
-    // No search by typing, and Ctrl+C belongs to the popup's copy command, not
+    // No search by typing, Space only marks (the view would select or
+    // deselect with it), and Ctrl+C belongs to the popup's copy command, not
     // to the view's own copy of a row's text.
-    if (event->matches(QKeySequence::Copy))
+    if (event->key() == Qt::Key_Space || event->matches(QKeySequence::Copy))
         return true;
     const QString text = event->text();
     return !text.isEmpty() && text.at(0).isPrint() &&
