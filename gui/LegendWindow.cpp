@@ -57,14 +57,10 @@ QPixmap DrawIcon(quint8 mark) {
         tick(QColor(0x1A, 0x9A, 0x1A));
         break;
     case StayNoDelete:
-        // Kept by hand: the tick on a tinted box with a padlock in its corner.
-        frame(QColor(0x2A, 0x4A, 0x8A), QColor(0xD8, 0xE4, 0xFA));
-        tick(QColor(0x1A, 0x8A, 0x1A));
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(QColor(0x2A, 0x4A, 0x8A), 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRect(8, 6, 2, 2));
-        p.fillRect(QRect(7, 8, 5, 4), QColor(0x2A, 0x4A, 0x8A));
+        // Kept by hand: the same tick, white on a solid box, so it stands out
+        // from the default at a glance.
+        frame(QColor(0x1F, 0x4E, 0x9A), QColor(0x2F, 0x6A, 0xC8));
+        tick(Qt::white);
         break;
     case Delete:
         frame(QColor(0xB0, 0x20, 0x20), Qt::white);
