@@ -6,6 +6,7 @@
 // view; nothing is stored per row.
 
 #include <QWidget>
+#include <array>
 #include <functional>
 
 class InfoPaneDelegate;
@@ -96,4 +97,7 @@ private:
     int SelectionAtPress = -1;
     FileCommand OpenFile;
     FileCommand ShowFile;
+    // Advances of the characters below U+0300 in the list's font, 0 until
+    // first needed.
+    mutable std::array<float, 0x300> CharWidths{};
 };

@@ -369,6 +369,20 @@ private slots:
                  NameBox->indexAt(QPoint(30, visible * RowHeight - 2)).row());
     }
 
+    void pathsAreMeasuredInTheListsFont() {
+        const QFontMetrics metrics = NameBox->fontMetrics();
+        const QString plain = u"Bilder/2019/Urlaub/IMG_0001 (Kopie).jpg"_s;
+        QVERIFY(qAbs(List->TextWidth(plain) - metrics.horizontalAdvance(plain)) <= 3);
+        // Characters that combine are laid out with their neighbours.
+        const QString combined = u"Cafe\u0301/Me\u0301nu.txt"_s;
+        QCOMPARE(List->TextWidth(combined), metrics.horizontalAdvance(combined));
+        QFont larger = NameBox->font();
+        larger.setPointSize(larger.pointSize() * 2);
+        NameBox->setFont(larger);
+        QVERIFY(qAbs(List->TextWidth(plain) - NameBox->fontMetrics().horizontalAdvance(plain)) <=
+                3);
+    }
+
     void popupHasTheCommandsInOrder() {
         const QList<QAction *> actions = List->ResultPopup()->actions();
         QStringList names, keys;
