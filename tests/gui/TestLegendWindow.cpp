@@ -1,5 +1,7 @@
 #include "gui/LegendWindow.h"
 #include "lang/MultiLingua.h"
+#include "lang/SelfLoadSectionsUnit.h"
+#include "lang/widgets/LangWidgets.h"
 
 #include "TestSupport.h"
 
@@ -8,6 +10,7 @@
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
+using namespace TestSupport;
 
 class TestLegendWindow : public QObject {
     Q_OBJECT
@@ -49,6 +52,23 @@ private slots:
         QCOMPARE(legend.pos(), QPoint(0, 0));
         legend.Legend1Click(&main);
         QVERIFY(!legend.isVisible());
+    }
+
+    void everyTextHasItsTranslation() {
+        const QByteArray table = ReadWholeFile(DUPLISCAN_SOURCE_DIR "/lang/Dupliscan.lng.txt");
+        LoadPhraseText(PhraseTable(), QString::fromUtf8(table), true);
+        InstallWidgetLanguageSupport();
+        LegendWindow legend(nullptr);
+        QVERIFY(SetLanguage(u"DE"_s, u"EN"_s, u"EN"_s));
+        legend.ShowLegend(nullptr);
+        QStringList texts{legend.windowTitle()};
+        for (const char *name : {"StayText", "StayNoDeleteText", "DeleteText", "DeletedText"})
+            texts << legend.findChild<QLabel *>(QLatin1String(name))->text();
+        QCOMPARE(texts.join('|'),
+                 u" Legend|File will not be removed (default setting)\nbut selection can be "
+                 "changed to a \"delete\" selection with the function »Selection by ...«|File "
+                 "will not be removed (manually set)|Delete/move file|File has already been "
+                 "deleted"_s);
     }
 
     void theFirstTextComesFromTheTablesRowTwo() {

@@ -2,6 +2,8 @@
 #include "gui/ResultList.h"
 #include "gui/ResultModel.h"
 #include "gui/ResultRows.h"
+#include "lang/SelfLoadSectionsUnit.h"
+#include "lang/widgets/LangWidgets.h"
 #include "results/ResultListUnit.h"
 
 #include "TestSupport.h"
@@ -381,6 +383,27 @@ private slots:
         NameBox->setFont(larger);
         QVERIFY(qAbs(List->TextWidth(plain) - NameBox->fontMetrics().horizontalAdvance(plain)) <=
                 3);
+    }
+
+    void everyTextHasItsTranslation() {
+        const QByteArray table =
+            TestSupport::ReadWholeFile(DUPLISCAN_SOURCE_DIR "/lang/Dupliscan.lng.txt");
+        LoadPhraseText(PhraseTable(), QString::fromUtf8(table), true);
+        InstallWidgetLanguageSupport();
+        AddBlock(1, 0xFFFFFF, Virtual);
+        Fill();
+        QVERIFY(SetLanguage(u"DE"_s, u"EN"_s, u"EN"_s));
+        QStringList captions;
+        for (const QAction *action : List->ResultPopup()->actions())
+            captions << action->text();
+        QCOMPARE(captions.join('|'),
+                 u"Open/start file|Show folder in file manager|Copy file name||Keep only this file "
+                 "(in this block)|Remove selections from here (rest of the list)||Mark files in "
+                 "this folder for deletion|Do not delete files in this folder||Copy list to "
+                 "clipboard|Export search result as ..."_s);
+        QCOMPARE(Data(0, ResultModel::DateRole).toString(), u"virtual"_s);
+        List->FillResultList();
+        QCOMPARE(NameBox->accessibleName(), u"Search result"_s);
     }
 
     void popupHasTheCommandsInOrder() {
