@@ -23,6 +23,7 @@
 #include <QtMath>
 
 using namespace ResultRows;
+using namespace Qt::StringLiterals;
 
 // The two panes cannot drift apart: neither has a scroll bar of its own to
 // drag, every change of either pane's top row (keys, a click that scrolls a
@@ -128,46 +129,37 @@ void ResultList::BuildPopup() {
     Popup = new QMenu(this);
     Popup->setObjectName(QStringLiteral("ResultPopup"));
     struct Item {
-        const char *Name;
+        const char *Name; // null: a separator
         QString Caption;
-        QKeySequence Keys;
-        void (ResultList::*Handler)();
-        bool SeparatorAfter;
+        QKeySequence Keys = {};
+        void (ResultList::*Handler)() = nullptr;
+        // Ctrl+S belongs to the File menu's export, which does the same; the
+        // popup's item answers to it only while the popup is open, so the two
+        // never compete for the key.
+        bool KeysInList = true;
     };
     // Items without a handler are the commands of later work; they are there
     // so the menu has its final shape, and stay disabled until connected.
     const Item items[] = {
-        {"OpenFile1", QStringLiteral("Datei öffnen/starten"), QKeySequence(Qt::CTRL | Qt::Key_O),
-         &ResultList::OpenFile1Click, false},
-        {"ExploreFolder1", Desktop::ShowInFileManagerCaption(), QKeySequence(Qt::CTRL | Qt::Key_G),
-         &ResultList::ExploreFolder1Click, false},
-        {"CopyFilename1", QStringLiteral("Dateiname kopieren"), QKeySequence(Qt::CTRL | Qt::Key_C),
-         nullptr, true},
-        {"keepOnlyThisFile1",
-         QStringLiteral("nur diese Datei behalten (in diesem Block)"),
-         {},
-         nullptr,
-         false},
-        {"DelSelFromHere1",
-         QStringLiteral("Lösch-Auswahl ab hier entfernen (Rest der Liste)"),
-         {},
-         nullptr,
-         true},
-        {"ThisFolderToDelete1",
-         QStringLiteral("Dateien in diesem Ordner zum Löschen markieren"),
-         {},
-         nullptr,
-         false},
-        {"ThisFolderNoDelete1",
-         QStringLiteral("Dateien in diesem Ordner nicht löschen"),
-         {},
-         nullptr,
-         true},
-        {"CopyResult1", QStringLiteral("Liste in Zwischenablage kopieren"), {}, nullptr, false},
-        {"SaveAs2", QStringLiteral("Suchergebnis exportieren als ..."),
-         QKeySequence(Qt::CTRL | Qt::Key_S), nullptr, false},
+        {"OpenFile1", u"Datei öffnen/starten"_s, Qt::CTRL | Qt::Key_O, &ResultList::OpenFile1Click},
+        {"ExploreFolder1", Desktop::ShowInFileManagerCaption(), Qt::CTRL | Qt::Key_G,
+         &ResultList::ExploreFolder1Click},
+        {"CopyFilename1", u"Dateiname kopieren"_s, Qt::CTRL | Qt::Key_C},
+        {nullptr, {}},
+        {"keepOnlyThisFile1", u"nur diese Datei behalten (in diesem Block)"_s},
+        {"DelSelFromHere1", u"Lösch-Auswahl ab hier entfernen (Rest der Liste)"_s},
+        {nullptr, {}},
+        {"ThisFolderToDelete1", u"Dateien in diesem Ordner zum Löschen markieren"_s},
+        {"ThisFolderNoDelete1", u"Dateien in diesem Ordner nicht löschen"_s},
+        {nullptr, {}},
+        {"CopyResult1", u"Liste in Zwischenablage kopieren"_s},
+        {"SaveAs2", u"Suchergebnis exportieren als ..."_s, Qt::CTRL | Qt::Key_S, nullptr, false},
     };
     for (const Item &item : items) {
+        if (!item.Name) {
+            Popup->addSeparator();
+            continue;
+        }
         auto *action = new QAction(item.Caption, this);
         action->setObjectName(QLatin1String(item.Name));
         action->setShortcut(item.Keys);
@@ -177,10 +169,9 @@ void ResultList::BuildPopup() {
         action->setEnabled(item.Handler != nullptr);
         if (item.Handler)
             connect(action, &QAction::triggered, this, item.Handler);
-        addAction(action);
+        if (item.KeysInList)
+            addAction(action);
         Popup->addAction(action);
-        if (item.SeparatorAfter)
-            Popup->addSeparator();
     }
     TranslateForm(Popup);
 }

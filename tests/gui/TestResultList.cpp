@@ -437,6 +437,16 @@ private slots:
         QCOMPARE(copied.size(), 1);
         QTest::keyClick(InfoBox, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(Opened, QStringList{u"/data/folder 0/file 1.txt"_s});
+        // Ctrl+S in the list is the File menu's export, not an ambiguous key.
+        auto *popupSave = List->findChild<QAction *>(QStringLiteral("SaveAs2"));
+        popupSave->setEnabled(true);
+        QAction menuSave;
+        menuSave.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+        Window->addAction(&menuSave);
+        QSignalSpy menuSaved(&menuSave, &QAction::triggered);
+        QSignalSpy popupSaved(popupSave, &QAction::triggered);
+        QTest::keyClick(NameBox, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(menuSaved.size() + 10 * popupSaved.size(), 1);
     }
 };
 
