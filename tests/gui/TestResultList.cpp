@@ -225,8 +225,6 @@ private slots:
             << quint8(Deleted) << int(Qt::Key_Delete) << none << "NameBox" << quint8(Delete);
         QTest::newRow("delete on virtual")
             << quint8(Virtual) << int(Qt::Key_Delete) << none << "NameBox" << quint8(Delete);
-        QTest::newRow("delete on kept")
-            << quint8(StayNoDelete) << int(Qt::Key_Delete) << none << "NameBox" << quint8(Delete);
         QTest::newRow("shift delete")
             << quint8(Stay) << int(Qt::Key_Delete) << Qt::KeyboardModifiers(Qt::ShiftModifier)
             << "NameBox" << quint8(Stay);

@@ -77,20 +77,6 @@ private slots:
         QTEST(block.First, "first");
         QTEST(block.Last, "last");
     }
-
-    void iconClicksCycleTheMarks_data() {
-        QTest::addColumn<quint8>("mark");
-        QTest::addColumn<quint8>("next");
-        QTest::newRow("stay") << quint8(Stay) << quint8(Delete);
-        QTest::newRow("delete") << quint8(Delete) << quint8(StayNoDelete);
-        QTest::newRow("kept by hand") << quint8(StayNoDelete) << quint8(Stay);
-        QTest::newRow("deleted") << quint8(Deleted) << quint8(Deleted);
-        QTest::newRow("virtual") << quint8(Virtual) << quint8(Virtual);
-    }
-    void iconClicksCycleTheMarks() {
-        QFETCH(quint8, mark);
-        QTEST(ToggledMark(mark), "next");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestResultListUnit)
