@@ -4,6 +4,7 @@
 #include "search/MatchList.h"
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace {
 quint8 TheDateView = DateOnly;
@@ -30,19 +31,45 @@ QString DateText(const FileRecord &record) {
     return local.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-void BlockRange(int row, int &first, int &last) {
+QString SizeKBText(const FileRecord &record) {
+    if (record.Mark == Virtual)
+        return QStringLiteral("- ");
+    const qint64 size = record.Size;
+    qint64 kilobytes = size / 1024 + (size % 1024 >= 512 ? 1 : 0);
+    if (kilobytes == 0)
+        kilobytes = 1;
+    return QLatin1Char(' ') + QLocale().toString(kilobytes) + QStringLiteral(" KB ");
+}
+
+BlockRows BlockRange(int row) {
     const FileList &list = MatchList();
-    first = last = row;
+    if (row < 0 || row >= int(list.size()))
+        return {};
+    BlockRows block{true, -1, row, row};
     const FileRecord *r = list[std::size_t(row)].Record.get();
     if (!r || r->Group < 0)
-        return;
-    const int group = r->Group;
+        return block;
+    block.Group = r->Group;
     auto inBlock = [&](int k) {
         const FileRecord *x = list[std::size_t(k)].Record.get();
-        return x && x->Group == group;
+        return x && x->Group == block.Group;
     };
-    while (first > 0 && inBlock(first - 1))
-        --first;
-    while (last + 1 < int(list.size()) && inBlock(last + 1))
-        ++last;
+    while (block.First > 0 && inBlock(block.First - 1))
+        --block.First;
+    while (block.Last + 1 < int(list.size()) && inBlock(block.Last + 1))
+        ++block.Last;
+    return block;
+}
+
+quint8 ToggledMark(quint8 mark) {
+    switch (mark) {
+    case Stay:
+        return Delete;
+    case Delete:
+        return StayNoDelete;
+    case StayNoDelete:
+        return Stay;
+    default:
+        return mark;
+    }
 }

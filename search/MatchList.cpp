@@ -4,6 +4,7 @@
 
 namespace {
 FileList TheMatchList;
+int TheWidth = 0;
 } // namespace
 
 FileList &MatchList() {
@@ -12,6 +13,11 @@ FileList &MatchList() {
 
 void ClearMatchList() {
     FreeRecords(TheMatchList);
+    TheWidth = 0;
+}
+
+int MatchListWidth() {
+    return TheWidth;
 }
 
 int BuildMatchList() {
@@ -60,5 +66,6 @@ int BuildMatchList() {
         colorIndex = (colorIndex + 1) % BlockColors.size();
     }
     FreeRecords(table);
-    return widestWidth + 20;
+    TheWidth = widestWidth + 20;
+    return TheWidth;
 }

@@ -14,6 +14,9 @@ inline constexpr std::array<quint32, 6> BlockColors = {0xFFFFFF, 0xD0FFD0, 0xFFF
 // Owns its records until the next run clears it.
 FileList &MatchList();
 void ClearMatchList();
+// What the last BuildMatchList returned, so the result list gets its
+// horizontal extent without measuring every row again; 0 after a clear.
+int MatchListWidth();
 
 // Moves the blocks out of the file table into the match list (heads in table
 // order, each followed by its members in table order) and frees the rest of

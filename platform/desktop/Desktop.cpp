@@ -54,6 +54,10 @@ void ShowInFileManager(const QString &path) {
     QDesktopServices::openUrl(FileUrl(QFileInfo(path).path()));
 }
 
+QString ShowInFileManagerCaption() {
+    return QStringLiteral("Ordner im Dateimanager anzeigen");
+}
+
 bool LowerPriority() {
     if (PriorityLowered)
         return true;

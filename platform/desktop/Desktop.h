@@ -14,6 +14,8 @@ bool OpenWithDefaultApplication(const QString &path);
 // Shows the file selected in the file manager; where no file manager answers,
 // opens its folder instead.
 void ShowInFileManager(const QString &path);
+// The German caption of the command that does so, in the words of this desktop.
+QString ShowInFileManagerCaption();
 
 // While a search runs in the background the program may step aside for the
 // user's other work. Only done where the normal priority can be restored
