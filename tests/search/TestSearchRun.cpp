@@ -88,10 +88,12 @@ private slots:
     }
 
     void systemPathWarnings() {
-        const QString w1 = QStringLiteral("Pfad #1 enthält einen Windows-Ordner.\n");
-        const QString w2 = QStringLiteral("Pfad #2 enthält einen Windows-Ordner.\n");
-        const QString p1 = QStringLiteral("Pfad #1 enthält den Ordner \"Programme\".\n");
-        const QString p2 = QStringLiteral("Pfad #2 enthält den Ordner \"Programme\".\n");
+        // Linux names its own folders; no word of Windows.
+        const QString w =
+            QStringLiteral("Pfad #%1 enthält einen Systemordner (wie /usr oder /etc).\n");
+        const QString p = QStringLiteral(
+            "Pfad #%1 enthält einen Ordner installierter Programme (wie /opt oder /usr/local).\n");
+        const QString w1 = w.arg(1), w2 = w.arg(2), p1 = p.arg(1), p2 = p.arg(2);
         const QList<std::tuple<QString, QString, QString>> rows = {
             {"/", "", w1 + p1},
             {"/opt/app/", "", ""},
@@ -142,6 +144,25 @@ private slots:
         QCOMPARE(result.Matches, 0);
         QVERIFY(MatchList().empty());
         QCOMPARE(S->Host.StatusLines.last(), QStringLiteral("Abgebrochen."));
+    }
+
+    void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
+        S->Write("one/a", "same");
+        S->Write("one/inner/b", "same");
+        for (const char *second : {"one", "one/inner", "  "}) {
+            SearchRequest request;
+            request.Folder1 = S->Root + "one";
+            request.Folder2 = QString::fromLatin1(second).trimmed().isEmpty()
+                                  ? QString::fromLatin1(second)
+                                  : S->Root + second;
+            request.Options.FolderMode = 2;
+            const SearchResult result = RunSearch(request);
+            QVERIFY2(result.Ran(), second);
+            // Only a second folder that was given and then dropped changes the mode.
+            const bool dropped = QString::fromLatin1(second).trimmed().size() > 0;
+            QCOMPARE(result.Settled.Options.FolderMode, dropped ? 1 : 2);
+            QCOMPARE(result.Matches, dropped ? 1 : 0);
+        }
     }
 };
 
