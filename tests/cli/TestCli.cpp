@@ -53,7 +53,7 @@ const ErrorRow FolderProblemRows[] = {
     {"full output device", "-o /dev/full %", "/dev/full"},
     {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
-    {"system folder needs yes", "/", "Windows directory&--yes"},
+    {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };
 const ErrorRow UsageRows[] = {
     {"unknown option", "--frobnicate", "--frobnicate"},
