@@ -19,5 +19,10 @@ QString GetSaveFileName(QWidget *parent, const QString &caption, const QString &
 // Tests: the next dialog returns this at once without showing (empty: cancel).
 void SetNextAnswer(const QString &answer);
 void ClearNextAnswer();
+// Tests: with answers only, a dialog without a next answer is cancelled
+// instead of shown, so that a test can never hang on one.
+void SetAnswersOnly(bool answersOnly);
+// How many dialogs were asked for since the program started.
+int DialogsAsked();
 
 } // namespace FileDialogs
