@@ -15,6 +15,10 @@ GuiHost::GuiHost(QWidget *window, BusyPicture *busy, QPlainTextEdit *memo, QProg
 void GuiHost::AddStatusLine(const QString &text) {
     MemoLines.append(text);
     MemoChanged = true;
+    // A new status line starts a new stage of the run (a base folder, the
+    // compare, its end): the busy picture starts afresh with it.
+    if (Busy)
+        Busy->Clear();
 }
 
 void GuiHost::SetStatusLine(int index, const QString &text) {

@@ -84,6 +84,8 @@ void MainWindow::FormCreate() {
     Results = new ResultList(ui->SelBoxPanelA); // PENDING(ResultList)
     ui->SelBoxPanelALayout->addWidget(Results);
     ui->ResultStack->setCurrentWidget(ui->SelBoxPanelA);
+    ui->StatusPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    ui->ResultSheetLayout->setStretchFactor(ui->ResultStack, 1);
     Host = std::make_unique<GuiHost>(this, ui->BusyImage, ui->StatusMemo, ui->ProgressBar);
     Host->SetRunStartingHandler([this] { RunStarting(); });
     Host->SetListFont(Results->font());
@@ -132,9 +134,14 @@ void MainWindow::FormCreate() {
         bold.setBold(true);
         label->setFont(bold);
     }
-    StartTitleHeight = ui->StartTitlePanel->sizeHint().height();
-    FilesTitleHeight = ui->FilesTitlePanel->sizeHint().height();
-    MethodTitleHeight = ui->MethodTitlePanel->sizeHint().height();
+    for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
+        link->setStyleSheet(QStringLiteral(
+            "QPushButton { border: none; padding: 2px 6px; color: palette(link); "
+            "text-decoration: underline; } QPushButton:disabled { color: palette(mid); }"));
+    ui->ProgressBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    ui->ProgressBar->setMinimumWidth(120);
+    for (QGridLayout *grid : {ui->DirPanel1Layout, ui->DirPanel2Layout, ui->FoldersPanelLayout})
+        grid->setColumnStretch(1, 1);
     RefreshBuiltTexts();
 }
 
@@ -263,7 +270,6 @@ void MainWindow::RefreshBuiltTexts() {
     if (!subtitle.isEmpty())
         ui->StartTitleLabel->setText(subtitle);
     ui->StartInfoLabel->setText(GetTablePhrase(3));
-    ui->StartInfoLabel->setVisible(!ui->StartInfoLabel->text().isEmpty());
     UpdateFilterLabel();
     UpdateFindCaption();
     // Fields named by the control beside them.
@@ -275,6 +281,13 @@ void MainWindow::RefreshBuiltTexts() {
         step->setAccessibleName(QStringLiteral("+10%"));
     for (QToolButton *step : {ui->SimiUpDownDown, ui->NameSimiUpDownDown})
         step->setAccessibleName(QStringLiteral("-10%"));
+    // The two folder fields start at one line, whatever the language's
+    // captions beside them.
+    const int captionWidth =
+        std::max(ui->DirLabel1->sizeHint().width(), ui->FolderTwoCheckBox->sizeHint().width());
+    for (QGridLayout *grid : {ui->DirPanel1Layout, ui->DirPanel2Layout})
+        grid->setColumnMinimumWidth(0, captionWidth);
+    FormResize();
 }
 
 void MainWindow::UpdateFilterLabel() {
@@ -577,15 +590,20 @@ void MainWindow::FormKeyUp(QKeyEvent *event) {
 
 void MainWindow::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
-    const bool filesShrink = Rules::FilesTitleShrinks(height());
-    const bool methodShrink = Rules::MethodTitlesShrink(height());
-    ui->FilesTitlePanel->setFixedHeight(filesShrink ? 1 : FilesTitleHeight);
-    ui->FilesTitleLabel->setVisible(!filesShrink);
-    ui->MethodTitlePanel->setFixedHeight(methodShrink ? 1 : MethodTitleHeight);
-    ui->MethodTitleLabel->setVisible(!methodShrink);
-    ui->StartTitlePanel->setFixedHeight(methodShrink ? 1 : StartTitleHeight);
-    for (QLabel *label : {ui->StartTitleLabel, ui->StartInfoLabel})
-        label->setVisible(!methodShrink && !label->text().isEmpty());
+    FormResize();
+}
+
+void MainWindow::FormResize() {
+    // Shrunk, a title panel stays as a line of its colour.
+    const auto shrink = [](QWidget *panel, bool shrunk) {
+        panel->setMinimumHeight(shrunk ? 1 : 0);
+        panel->setMaximumHeight(shrunk ? 1 : QWIDGETSIZE_MAX);
+        for (QLabel *label : panel->findChildren<QLabel *>())
+            label->setVisible(!shrunk && !label->text().isEmpty());
+    };
+    shrink(ui->FilesTitlePanel, Rules::FilesTitleShrinks(height()));
+    shrink(ui->MethodTitlePanel, Rules::MethodTitlesShrink(height()));
+    shrink(ui->StartTitlePanel, Rules::MethodTitlesShrink(height()));
     if (ui->BusyImage->isVisible())
         ui->BusyImage->Relayout();
 }

@@ -99,6 +99,8 @@ private:
     // Texts the window builds itself, again after a language switch.
     void RefreshBuiltTexts();
     void UpdateFilterLabel();
+    // Title panels give up their room in small windows.
+    void FormResize();
 
     // Default button of the panel that holds the focus.
     void FocusChanged(QWidget *now);
@@ -135,8 +137,5 @@ private:
     bool CloseAfterRun = false;
     // Controls of the start page the run switched off, switched on again after it.
     QList<QPointer<QWidget>> DisabledForRun;
-    int FilesTitleHeight = 0;
-    int MethodTitleHeight = 0;
-    int StartTitleHeight = 0;
     SearchResult LastResult;
 };
