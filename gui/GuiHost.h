@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class BusyPicture;
 class QPlainTextEdit;
@@ -48,7 +49,7 @@ public:
         OnRunStarting = std::move(handler);
     }
     // The font of the result rows, for the width of the widest row.
-    void SetListFont(const QFont &font) { ListMetrics = QFontMetrics(font); }
+    void SetListFont(const QFont &font);
     // The shortest time between two rounds of events during a run. The loops
     // poll far more often than a person can notice; tests set 0 to let every
     // poll through.
@@ -63,6 +64,8 @@ private:
     QPointer<QProgressBar> Progress;
     std::function<void()> OnRunStarting;
     QFontMetrics ListMetrics;
+    // Advance of each character met so far (-1: not measured yet).
+    mutable std::vector<qint16> CharWidths;
 
     QStringList MemoLines;
     bool MemoChanged = false;

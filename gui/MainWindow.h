@@ -37,10 +37,8 @@ public:
     const SearchResult &LastSearch() const { return LastResult; }
     bool RunActive() const { return InRun; }
     bool PriorityIsLowered() const { return PriorityLowered; }
-    // The second folder's and the certain file's texts, kept while their
-    // check box or radio button is off.
+    // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
-    QString SavedCertainFileText() const { return SavedCertainFile; }
 
 public slots:
     // Start page.

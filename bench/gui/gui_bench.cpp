@@ -3,7 +3,8 @@
 // 10 ms timer notes how late the window gets to its events; the command line
 // then searches the same folder, so that the two can be set side by side.
 //
-//   gui_bench FOLDER --cli PATH/dupliscan-cli [--runs N]
+//   gui_bench FOLDER --cli PATH/dupliscan-cli [--runs N] [--verbose]
+// --verbose lists every gap over 100 ms with the stage the run was in.
 
 #include "gui/MainWindow.h"
 #include "lang/IniDatei.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -27,7 +29,16 @@ struct WindowRun {
     double Seconds = 0;
     qint64 LongestGapMs = 0;
     int Matches = 0;
+    // Gaps over 100 ms, with where the run stood when it let events through again.
+    QStringList LongGaps;
 };
+
+// The run's stage as the window shows it: title and last status line.
+QString StageOf(const MainWindow &window) {
+    const auto *memo = window.findChild<QPlainTextEdit *>(QStringLiteral("StatusMemo"));
+    const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
+    return window.windowTitle() + QStringLiteral(" | ") + lines.last();
+}
 
 WindowRun SearchInWindow(const QString &folder) {
     MainWindow window;
@@ -43,7 +54,10 @@ WindowRun SearchInWindow(const QString &folder) {
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        run.LongestGapMs = std::max(run.LongestGapMs, sinceTick.elapsed());
+        const qint64 gap = sinceTick.elapsed();
+        run.LongestGapMs = std::max(run.LongestGapMs, gap);
+        if (gap > 100)
+            run.LongGaps << QStringLiteral("%1 ms after: %2").arg(gap).arg(StageOf(window));
         sinceTick.start();
     });
     tick.start(10);
@@ -54,6 +68,9 @@ WindowRun SearchInWindow(const QString &folder) {
     run.Seconds = double(total.nsecsElapsed()) / 1e9;
     // Until the search button's handler returns, the window is as late as the
     // last round of events it got.
+    if (sinceTick.elapsed() > 100)
+        run.LongGaps
+            << QStringLiteral("%1 ms at the end: %2").arg(sinceTick.elapsed()).arg(StageOf(window));
     run.LongestGapMs = std::max(run.LongestGapMs, sinceTick.elapsed());
     tick.stop();
     run.Matches = window.LastSearch().Matches;
@@ -86,9 +103,12 @@ int main(int argc, char **argv) {
     const QStringList arguments = QCoreApplication::arguments();
     QString folder, cli;
     int runs = 3;
+    bool verbose = false;
     for (int k = 1; k < arguments.size(); ++k) {
         if (arguments[k] == QLatin1String("--cli") && k + 1 < arguments.size())
             cli = arguments[++k];
+        else if (arguments[k] == QLatin1String("--verbose"))
+            verbose = true;
         else if (arguments[k] == QLatin1String("--runs") && k + 1 < arguments.size())
             runs = std::max(1, arguments[++k].toInt());
         else
@@ -121,6 +141,9 @@ int main(int argc, char **argv) {
         std::printf(
             "run %d: window %.2f s (longest gap %lld ms, %d matches), command line %.2f s\n", k + 1,
             run.Seconds, static_cast<long long>(run.LongestGapMs), run.Matches, cliSeconds.back());
+        if (verbose)
+            for (const QString &gap : run.LongGaps)
+                std::printf("  %s\n", qPrintable(gap));
         std::fflush(stdout);
     }
     const double window = Median(windowSeconds), line = Median(cliSeconds);
