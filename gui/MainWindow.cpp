@@ -123,7 +123,7 @@ void MainWindow::FormCreate() {
         panel->setStyleSheet(
             QStringLiteral(
                 "#%1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #2f5f8f, "
-                "stop:1 #a9c6e4); } QLabel { color: white; }")
+                "stop:1 #7fa3c9); } QLabel { color: white; }")
                 .arg(panel->objectName()));
     QFont titleFont = ui->StartTitleLabel->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);

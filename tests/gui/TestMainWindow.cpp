@@ -346,6 +346,7 @@ private slots:
         QVERIFY(Window->windowTitle().size() > 10); // name and version
         QVERIFY(Item("minPrior1")->isCheckable() && Item("minPrior1")->isChecked());
         QVERIFY(!Item("Sperre1")->isVisible() && Item("Sperre1")->isChecked());
+        QVERIFY(Find<QMenu>("View1")->actions().contains(Find<QMenu>("Dateidatum1")->menuAction()));
         QVERIFY(Item("Dateidatumanzeigen1")->isChecked());
         Item("DateidatummitUhrzeitanzeigen1")->trigger();
         QCOMPARE(DateView(), quint8(2));
