@@ -70,6 +70,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 }
 
 MainWindow::~MainWindow() {
+    // The application's signals (focus, activation) must not reach a window
+    // whose controls are going.
+    disconnect(qApp, nullptr, this, nullptr);
     FormDestroy();
     if (&::Host() == Host.get())
         SetHost(nullptr);

@@ -168,6 +168,11 @@ private slots:
         FileDialogs::SetAnswersOnly(true);
     }
 
+    void cleanupTestCase() {
+        for (const char *scheme : {"file", "http", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+
     void init() {
         ResetEngine();
         QSettings(QStringLiteral("Kelmo"), QStringLiteral("Dupliscan")).clear();
