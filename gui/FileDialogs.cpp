@@ -9,11 +9,16 @@ namespace FileDialogs {
 
 namespace {
 std::optional<QString> NextAnswer;
+bool AnswersOnly = false;
+int Asked = 0;
 
 // The answer a test set, taken once.
 std::optional<QString> TakeNextAnswer() {
+    ++Asked;
     std::optional<QString> answer = NextAnswer;
     NextAnswer.reset();
+    if (!answer && AnswersOnly)
+        answer = QString();
     return answer;
 }
 } // namespace
@@ -45,6 +50,14 @@ void SetNextAnswer(const QString &answer) {
 
 void ClearNextAnswer() {
     NextAnswer.reset();
+}
+
+void SetAnswersOnly(bool answersOnly) {
+    AnswersOnly = answersOnly;
+}
+
+int DialogsAsked() {
+    return Asked;
 }
 
 } // namespace FileDialogs

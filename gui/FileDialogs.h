@@ -19,5 +19,17 @@ QString GetSaveFileName(QWidget *parent, const QString &caption, const QString &
 // Tests: the next dialog returns this at once without showing (empty: cancel).
 void SetNextAnswer(const QString &answer);
 void ClearNextAnswer();
+// The same seam under the names a folder or a file dialog's test reads best with.
+inline void SetNextFolder(const QString &folder) {
+    SetNextAnswer(folder);
+}
+inline void SetNextFileName(const QString &fileName) {
+    SetNextAnswer(fileName);
+}
+// Tests: with answers only, a dialog without a next answer is cancelled
+// instead of shown, so that a test can never hang on one.
+void SetAnswersOnly(bool answersOnly);
+// How many dialogs were asked for since the program started.
+int DialogsAsked();
 
 } // namespace FileDialogs

@@ -1,14 +1,21 @@
 #include "lang/UnitPhrases.h"
 
+#include "platform/Platform.h"
+
 const TMLStringList &AskToDeletePhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("AskToDelete"));
         l.Add255Obj(QStringLiteral("Ja, Papierkorb"), 1);
         l.Add255Obj(QStringLiteral("Ja, Löschen"), 2);
-        l.Add255Obj(QStringLiteral("Das Löschen von Dateien, die zum Ausführen von Programmen oder "
-                                   "Windows benötigt werden, kann Ihr System beschädigen und "
-                                   "unbrauchbar machen."),
-                    3);
+        l.Add255Obj(
+            Platform::ForSystemWording(
+                QStringLiteral("Das Löschen von Dateien, die zum Ausführen von Programmen oder "
+                               "Windows benötigt werden, kann Ihr System beschädigen und "
+                               "unbrauchbar machen."),
+                QStringLiteral("Das Löschen von Dateien, die das System oder installierte "
+                               "Programme zum Ausführen benötigen, kann Ihr System beschädigen "
+                               "und unbrauchbar machen.")),
+            3);
         l.Add255Obj(QStringLiteral("Löschen auf eigene Gefahr!"), 4);
         l.Add255Obj(QString(), 5);
         l.Add255Obj(QStringLiteral("Ja, Verschieben"), 6);

@@ -34,6 +34,20 @@ QString FolderKey(const QString &folder);
 QStringList SystemFolderKeys();
 QStringList ProgramFolderKeys();
 
+// How the program's texts name those folders: the Windows folder and
+// "Programme" where they are the system's, system and program folders such as
+// /usr and /opt elsewhere. The phrase lists choose their texts by it.
+enum class FolderWording { Windows, Unix };
+#ifdef _WIN32
+inline constexpr FolderWording SystemFolderWording = FolderWording::Windows;
+#else
+inline constexpr FolderWording SystemFolderWording = FolderWording::Unix;
+#endif
+// The text for this system's wording.
+inline QString ForSystemWording(const QString &windowsText, const QString &unixText) {
+    return SystemFolderWording == FolderWording::Windows ? windowsText : unixText;
+}
+
 // Attribute bits with the values the rest of the program expects.
 constexpr quint32 AttrReadOnly = 1;
 constexpr quint32 AttrHidden = 2;

@@ -22,7 +22,7 @@ void SetHost(SearchHost *host) {
 }
 
 void ShowStatus(const QString &text) {
-    CurrentHost->AddStatusLine(text);
+    CurrentHost->ShowStatus(text);
 }
 
 void ProcessMessages() {

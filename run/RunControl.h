@@ -21,11 +21,16 @@ class SearchHost {
 public:
     virtual ~SearchHost() = default;
 
-    // The scrolling status lines of a run.
+    // The lines that say where a run stands and what it found (the window's
+    // status memo); SetStatusLine rewrites a line in place as a count grows.
     virtual void AddStatusLine(const QString &) {}
     virtual int StatusLineCount() const { return 0; }
     virtual void SetStatusLine(int, const QString &) {}
     virtual void ClearStatusLines() {}
+    // The folder or file being worked on right now: many lines a second that
+    // a window scrolls past and forgets. A host without such a place keeps
+    // them with the other status lines.
+    virtual void ShowStatus(const QString &text) { AddStatusLine(text); }
 
     virtual void SetProgress(int /*position*/, int /*maximum*/) {}
     virtual void SetTitle(const QString &) {}

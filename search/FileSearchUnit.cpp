@@ -175,6 +175,19 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
     return true;
 }
 
+namespace {
+// Sorting a table of a hundred thousand files takes a noticeable moment:
+// events are let through every so many comparisons, so that the window stays
+// alive. A stop requested meanwhile takes effect once the table is sorted.
+constexpr unsigned SortPollInterval = 8192;
+
+bool PollDuringSort(unsigned &steps) {
+    if (++steps % SortPollInterval == 0)
+        ProcessMessages();
+    return true;
+}
+} // namespace
+
 void SortFileTable() {
     // Ties are broken by the exact text so that every run gives the same order.
     // Without a locale (C, POSIX) the order is that of the case-folded text,
@@ -186,8 +199,10 @@ void SortFileTable() {
     auto tieBreak = [&](std::size_t a, std::size_t b) {
         return TheTable[a].Text < TheTable[b].Text;
     };
+    unsigned steps = 0;
     if (QLocale().language() == QLocale::C) {
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            PollDuringSort(steps);
             const int c = TheTable[a].Text.compare(TheTable[b].Text, Qt::CaseInsensitive);
             return c != 0 ? c < 0 : tieBreak(a, b);
         });
@@ -195,9 +210,12 @@ void SortFileTable() {
         const QCollator collator = FolderCollator();
         std::vector<QCollatorSortKey> keys;
         keys.reserve(TheTable.size());
-        for (const FileEntry &entry : TheTable)
+        for (const FileEntry &entry : TheTable) {
             keys.push_back(collator.sortKey(entry.Text.toCaseFolded()));
+            PollDuringSort(steps);
+        }
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            PollDuringSort(steps);
             const int c = keys[a].compare(keys[b]);
             return c != 0 ? c < 0 : tieBreak(a, b);
         });

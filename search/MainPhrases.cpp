@@ -1,5 +1,7 @@
 #include "search/MainPhrases.h"
 
+#include "platform/Platform.h"
+
 const TMLStringList &MainFormPhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("MainForm"));
@@ -15,8 +17,16 @@ const TMLStringList &MainFormPhrases() {
             QStringLiteral("Es werden jedoch sowieso ALLE Unterordner von Ordner #%1 durchsucht."),
             9);
         l.Add255Obj(QStringLiteral("Möchten Sie fortsetzen?"), 10);
-        l.Add255Obj(QStringLiteral("Pfad #%1 enthält einen Windows-Ordner."), 11);
-        l.Add255Obj(QStringLiteral("Pfad #%1 enthält den Ordner \"Programme\"."), 12);
+        l.Add255Obj(
+            Platform::ForSystemWording(
+                QStringLiteral("Pfad #%1 enthält einen Windows-Ordner."),
+                QStringLiteral("Pfad #%1 enthält einen Systemordner (wie /usr oder /etc).")),
+            11);
+        l.Add255Obj(Platform::ForSystemWording(
+                        QStringLiteral("Pfad #%1 enthält den Ordner \"Programme\"."),
+                        QStringLiteral("Pfad #%1 enthält einen Ordner installierter Programme "
+                                       "(wie /opt oder /usr/local).")),
+                    12);
         l.Add255Obj(QStringLiteral("Der Ordner #%1 existiert nicht."), 13);
         l.Add255Obj(QStringLiteral("Bitte wählen Sie einen Ordner aus."), 14);
         l.Add255Obj(QStringLiteral("Die Löschfunktion wird deaktiviert. Trotzdem suchen?"), 15);

@@ -110,6 +110,7 @@ void ScanBaseFolders(const BaseFolders &folders) {
     for (const QString &folder : {folders.Folder1, folders.Folder2}) {
         if (folder.isEmpty())
             continue;
+        Host().AddStatusLine(c.ScanPrefix + folder);
         Host().SetTitle(c.ScanPrefix.trimmed());
         ProcessMessages();
         ScanFolder(folder);
@@ -296,6 +297,13 @@ SearchResult RunSearch(const SearchRequest &request) {
         result.Declined = DeclinedQuestion::NestedFolders;
     if (!result.Ran())
         return result;
+    // A second folder that was the first, or inside it, leaves one base
+    // folder, in which no two files lie in different base folders: pairs
+    // from different folders count instead.
+    if (options.FolderMode == 2 && folders.Folder2.isEmpty() &&
+        !request.Folder2.trimmed().isEmpty())
+        options.FolderMode = 1;
+    result.Settled.Options.FolderMode = options.FolderMode;
     const QString warning = CheckSystemPaths(Context().BaseFolderKey1, Context().BaseFolderKey2);
     if (!warning.isEmpty() && !Host().AskYesCancel(warning + GetPhrase(MainFormPhrases(), 31))) {
         result.Declined = DeclinedQuestion::SystemFolders;

@@ -60,7 +60,7 @@ const ErrorRow FolderProblemRows[] = {
     {"full output device", "-o /dev/full %", "/dev/full"},
     {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
-    {"system folder needs yes", "/", "Windows directory&--yes"},
+    {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };
 // The arguments and the whole error line after the program's name.
 struct UsageRow {

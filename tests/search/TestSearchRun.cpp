@@ -276,6 +276,25 @@ private slots:
         QVERIFY(MatchList().empty());
         QCOMPARE(S->Host.StatusLines.last(), GetPhrase(MainFormPhrases(), 18));
     }
+
+    void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
+        S->Write("one/a", "same");
+        S->Write("one/inner/b", "same");
+        for (const char *second : {"one", "one/inner", "  "}) {
+            SearchRequest request;
+            request.Folder1 = S->Root + "one";
+            request.Folder2 = QString::fromLatin1(second).trimmed().isEmpty()
+                                  ? QString::fromLatin1(second)
+                                  : S->Root + second;
+            request.Options.FolderMode = 2;
+            const SearchResult result = RunSearch(request);
+            QVERIFY2(result.Ran(), second);
+            // Only a second folder that was given and then dropped changes the mode.
+            const bool dropped = QString::fromLatin1(second).trimmed().size() > 0;
+            QCOMPARE(result.Settled.Options.FolderMode, dropped ? 1 : 2);
+            QCOMPARE(result.Matches, dropped ? 1 : 0);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchRun)
