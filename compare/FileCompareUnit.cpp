@@ -124,7 +124,7 @@ ByteComparison FilesEqual(const QString &first, const QString &second) {
     return ByteComparison::Equal;
 }
 
-int SizeRatio(qint32 size1, qint32 size2) {
+int SizeRatio(qint64 size1, qint64 size2) {
     if (size1 < 200 || size2 < 200)
         return 0;
     const double smaller = std::min(size1, size2), larger = std::max(size1, size2);

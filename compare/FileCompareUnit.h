@@ -34,7 +34,7 @@ ByteComparison FilesEqual(const QString &first, const QString &second);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200
 // bytes. No block comparison can score more, so it bounds a pair from above.
-int SizeRatio(qint32 size1, qint32 size2);
+int SizeRatio(qint64 size1, qint64 size2);
 
 // Counts the bytes FilesEqual reads per chunk, so tests can see the first short read.
 struct ReadTrace {

@@ -42,8 +42,9 @@ void ApplyFilterSettings(const FilterSettings &settings) {
     TheFilter.MaxSizeKB = settings.MaxSizeKB;
 }
 
-bool FilterPassesSize(qint32 kilobytes) {
-    return TheFilter.MinSizeKB <= kilobytes && kilobytes <= TheFilter.MaxSizeKB;
+bool FilterPassesSize(qint64 kilobytes) {
+    return TheFilter.MinSizeKB <= kilobytes &&
+           (TheFilter.MaxSizeKB == NoMaxSizeKB || kilobytes <= TheFilter.MaxSizeKB);
 }
 
 bool FilterPassesExtension(const QString &extension) {

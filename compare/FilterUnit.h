@@ -7,7 +7,8 @@
 
 class TMLStringList;
 
-// The largest size limit, which means no upper limit at all.
+// The largest size limit a person can enter; as the upper limit it means no
+// limit at all, so files of any size pass.
 inline constexpr qint32 NoMaxSizeKB = 2097151;
 // Program files and system files are never worth a duplicate search.
 inline const QString DefaultNeverList =
@@ -48,7 +49,7 @@ void SetFilterLists(const QString &include, const QString &exclude, const QStrin
 // The lists and size limits of the settings; the image-mode flag stays.
 void ApplyFilterSettings(const FilterSettings &settings);
 
-bool FilterPassesSize(qint32 kilobytes);
+bool FilterPassesSize(qint64 kilobytes);
 bool FilterPassesExtension(const QString &extension);
 
 void SetImagePreset();

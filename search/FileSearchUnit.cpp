@@ -66,15 +66,14 @@ void EnumerateFolder(Platform::FolderReader &reader, QStringList &subfolders) {
                 subfolders.append(entry.Name);
             continue;
         }
-        if (tooLong || entry.Size < 1 || entry.Size > 0x7FFFFFFF)
+        if (tooLong || entry.Size < 1)
             continue;
-        if (!FilterPassesSize(qint32(entry.Size / 1024)) ||
-            !FilterPassesExtension(ExtensionOf(entry.Name)))
+        if (!FilterPassesSize(entry.Size / 1024) || !FilterPassesExtension(ExtensionOf(entry.Name)))
             continue;
         if (entry.Name.size() + folder.size() >= Platform::MaxPathLength())
             continue;
         auto record = std::make_unique<FileRecord>();
-        record->Size = qint32(entry.Size);
+        record->Size = entry.Size;
         record->Attributes = entry.Attributes;
         record->WriteTime = entry.WriteTime;
         record->Device = entry.Device;
@@ -160,9 +159,7 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
         const Platform::FileInfo info = Platform::StatPath(path, false);
         if (info.Exists && info.IsFile) {
             record->Mark = Stay;
-            // The table only holds files below 2 GiB; a larger certain file keeps
-            // the largest size the record can carry and simply finds no twin.
-            record->Size = qint32(std::min<qint64>(info.Size, 0x7FFFFFFF));
+            record->Size = info.Size;
             record->Attributes = info.Attributes;
             record->WriteTime = info.WriteTime;
             record->Device = info.Device;

@@ -9,7 +9,7 @@
 #include <vector>
 
 struct FileRecord {
-    qint32 Size = 0;
+    qint64 Size = 0;
     quint32 Attributes = 0;
     qint64 WriteTime = 0; // 100-ns intervals since 1601, UTC
     quint32 QuickSum = 0; // 0 not computed

@@ -68,17 +68,17 @@ int SimilarityPairs::FirstCandidate(int i) {
         return i + 1;
     Candidates.clear();
     Cursor = 0;
-    const qint32 size = Table[std::size_t(i)].Record->Size;
+    const qint64 size = Table[std::size_t(i)].Record->Size;
     const int least = Options.ContentPercent;
     if (SizeRatio(size, size) < least)
         return -1;
     // SizeRatio falls off monotonically on both sides of the head's own size,
     // so the sizes that pass form one run of the sorted sizes; it is found
     // with the very test the pairs would get.
-    const auto lower = std::partition_point(SortedSizes.begin(), SortedSizes.end(), [&](qint32 s) {
+    const auto lower = std::partition_point(SortedSizes.begin(), SortedSizes.end(), [&](qint64 s) {
         return s < size && SizeRatio(size, s) < least;
     });
-    const auto upper = std::partition_point(lower, SortedSizes.end(), [&](qint32 s) {
+    const auto upper = std::partition_point(lower, SortedSizes.end(), [&](qint64 s) {
         return s <= size || SizeRatio(size, s) >= least;
     });
     const std::size_t from = std::size_t(lower - SortedSizes.begin());

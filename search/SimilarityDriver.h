@@ -46,7 +46,7 @@ private:
 
     // Table positions ordered by size, and the candidates of the current head.
     std::vector<int> BySize;
-    std::vector<qint32> SortedSizes;
+    std::vector<qint64> SortedSizes;
     std::vector<int> Candidates;
     std::size_t Cursor = 0;
 
