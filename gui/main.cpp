@@ -1,9 +1,7 @@
 // dupliscan: the desktop program.
 
 #include "gui/MainWindow.h"
-#include "gui/StartPageRules.h"
-#include "lang/SelfLoadSectionsUnit.h"
-#include "lang/widgets/LangWidgets.h"
+#include "gui/Program.h"
 #include "platform/Platform.h"
 #include "results/Engine.h"
 
@@ -16,17 +14,10 @@ int main(int argc, char **argv) {
     QStringList arguments;
     for (int k = 1; k < argc; ++k)
         arguments.append(Platform::DecodeName(QByteArray(argv[k])));
-
-    LoadPhraseTable(false);
-    InstallWidgetLanguageSupport();
     int code = 0;
     {
-        MainWindow window;
-        const StartPageRules::StartFolders folders = StartPageRules::StartFoldersOf(arguments);
-        window.SetStartFolders(folders.First, folders.Second);
-        window.CreateLegendWindow();
-        // The tips window is created with its piece; it opens from the window.
-        window.show();
+        const std::unique_ptr<MainWindow> window = StartProgram(arguments);
+        window->show();
         code = QApplication::exec();
     }
     CloseEngine();

@@ -3,6 +3,7 @@
 # Safe to run again: it only asks apt for packages that are missing.
 #   --tests  also what the tests need
 #   --fuzz   also clang, for tests/fuzz/run-fuzz.sh
+#   --screenshots  also Xvfb, for scripts/screenshots.sh
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins libgl-dev)
@@ -11,9 +12,12 @@ for option in "$@"; do
     # LibreOffice reads the exported worksheets back in the export tests.
     # clang-format checks the code's format.
     --tests) packages+=(libreoffice-calc-nogui clang-format) ;;
+    # The screenshots are taken under a virtual X server, with a small window
+    # manager for the windows' frames.
+    --screenshots) packages+=(xvfb xauth openbox) ;;
     # libFuzzer comes with clang.
     --fuzz) packages+=(clang) ;;
-    *) echo "usage: $0 [--tests] [--fuzz]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--tests] [--fuzz] [--screenshots]" >&2; exit 2 ;;
   esac
 done
 
