@@ -91,6 +91,7 @@ const TMLStringList &FilterUnitPhrases() {
                                    "TIFF-Bilder)."),
                     4);
 #endif
+        l.Add255Obj(QStringLiteral("keine Obergrenze"), 6);
         return l;
     }();
     return list;
@@ -120,6 +121,9 @@ qint32 SizeLimitFromText(const QString &text, SizeLimit side) {
 }
 
 QString SizeLimitLabel(qint32 kilobytes, SizeLimit side, const QLocale &locale) {
+    // Files of any size pass then; a figure here would promise a limit.
+    if (side == SizeLimit::Maximum && kilobytes >= NoMaxSizeKB)
+        return QStringLiteral("( ") + GetPhrase(FilterUnitPhrases(), 6) + QStringLiteral(" )");
     double megabytes = kilobytes / 1024.0;
     // A limit of a few kilobytes would read "0,0 MB", as if there were none.
     if (kilobytes > 0 && megabytes < 0.1)
