@@ -5,8 +5,8 @@
 // names) to standard output and the timings to standard error.
 //   fingerprint_bench FOLDER [PERCENT] [--decode-only]
 
-#include "compare/ImageDecoder.h"
 #include "compare/ImageCompareUnit.h"
+#include "compare/ImageDecoder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -87,8 +87,8 @@ QImage Picture(quint32 seed) {
 // Documents with copies in other folders, a few thousand small files for a
 // run long enough to watch, and pictures with re-encoded and smaller copies.
 void MakeDemoTree(const QString &root) {
-    const QByteArray report = Random(48000, 1), invoice = Random(12000, 2),
-                     song = Random(90000, 3), notes = "Shopping list: bread, milk, apples\n";
+    const QByteArray report = Random(48000, 1), invoice = Random(12000, 2), song = Random(90000, 3),
+                     notes = "Shopping list: bread, milk, apples\n";
     Write(root + "/Documents/Reports/2023/annual report.pdf", report);
     Write(root + "/Documents/Backup/annual report.pdf", report);
     Write(root + "/Documents/Backup/old/annual report (2).pdf", report);
