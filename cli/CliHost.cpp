@@ -1,6 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/CliPhrases.h"
+#include "platform/Leftovers.h"
 #include "search/FileSearchUnit.h"
 #include "search/MainPhrases.h"
 
@@ -10,15 +11,39 @@
 
 namespace {
 volatile std::sig_atomic_t InterruptCount = 0;
+bool QuietMessages = false;
+
+void OnEndingSignal(int signal) {
+    Platform::EndBySignal(signal);
+}
 
 // The first Ctrl+C stops the run like the cancel button; a second one ends
 // the program at once.
-void OnInterrupt(int) {
+void OnInterrupt(int signal) {
     InterruptCount = InterruptCount + 1;
-    if (InterruptCount > 1) {
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
-    }
+    if (InterruptCount > 1)
+        Platform::EndBySignal(signal);
+}
+
+void Handle(int signal, void (*handler)(int)) {
+    // A signal ignored from the start (nohup, a job started in the background)
+    // stays ignored.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // A FIFO being opened for the result keeps waiting for its reader.
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+}
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtFatalMsg && (QuietMessages || type != QtCriticalMsg))
+        return;
+    PrintError(QStringLiteral("dupliscan-cli: ") +
+               QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
 
 void WriteError(const QByteArray &bytes) {
@@ -31,18 +56,23 @@ void PrintError(const QString &text) {
     WriteError(text.toUtf8() + '\n');
 }
 
+void RouteQtMessages(bool quiet) {
+    QuietMessages = quiet;
+    qInstallMessageHandler(OnQtMessage);
+}
+
 CliHost::CliHost(bool showProgress, bool assumeYes, bool quiet)
     : ShowProgress(showProgress), AssumeYes(assumeYes), Quiet(quiet) {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    Handle(SIGINT, OnInterrupt);
+    Handle(SIGTERM, OnEndingSignal);
+    Handle(SIGHUP, OnEndingSignal);
     SinceDrawn.start();
 }
 
 CliHost::~CliHost() {
     ClearProgress();
-    std::signal(SIGINT, SIG_DFL);
+    // Without a run to stop, Ctrl+C ends the program; the engine's files still go.
+    Handle(SIGINT, OnEndingSignal);
 }
 
 bool CliHost::Interrupted() {

@@ -1,6 +1,7 @@
 #pragma once
 // The command line as the engine's host: progress on standard error, Ctrl+C as
-// the cancel button, questions answered by --yes or at the terminal.
+// the cancel button, questions answered by --yes or at the terminal. A second
+// Ctrl+C, SIGTERM or SIGHUP end the program at once, its temporary files removed.
 
 #include "run/RunControl.h"
 
@@ -46,3 +47,8 @@ private:
 
 // One line on standard error.
 void PrintError(const QString &text);
+
+// Qt's own messages go through the program: nothing with quiet, otherwise
+// only Qt's errors, each as one line. Warnings (the image decoders' "Corrupt
+// JPEG data", "libpng error") concern pictures the search passes over anyway.
+void RouteQtMessages(bool quiet);

@@ -3,6 +3,7 @@
 #include "cli/CliPhrases.h"
 
 #include "platform/Platform.h"
+#include "platform/ReplacingFile.h"
 #include "results/ExportUnit.h"
 #include "results/ResultListUnit.h"
 #include "search/MatchList.h"
@@ -13,9 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +23,13 @@ void AppendHex(QByteArray &out, unsigned char byte) {
     out += "\\x";
     out += digits[byte >> 4];
     out += digits[byte & 15];
+}
+
+// Characters that change the direction in which the text around them is shown,
+// so that a name could look like another ("txt.exe" as "exe.txt").
+bool IsDirectionControl(char16_t u) {
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
 }
 
 QString MarkName(quint8 mark) {
@@ -97,9 +103,10 @@ QByteArray EscapedPathLine(const QString &path) {
             out += "\\t";
         } else if (u < 0x20 || u == 0x7F) {
             AppendHex(out, static_cast<unsigned char>(u));
-        } else if (u >= 0x80 && u <= 0x9F) {
-            // C1 controls: terminals may obey them, and some readers split lines
-            // at U+0085. Written as their UTF-8 bytes, so \xHH always means a byte.
+        } else if ((u >= 0x80 && u <= 0x9F) || IsDirectionControl(u)) {
+            // C1 controls (terminals may obey them, some readers split lines at
+            // U+0085) and direction controls. Written as their UTF-8 bytes, so
+            // \xHH always means a byte.
             for (const char byte : QString(c).toUtf8())
                 AppendHex(out, static_cast<unsigned char>(byte));
         } else {
@@ -157,61 +164,88 @@ bool WriteJson(QIODevice &device, RunOutcome outcome, int matches) {
     return device.write(text) == text.size();
 }
 
-bool OpenOutputFile(QFile &file, const QString &fileName, bool truncate, QString &reason) {
-    const int fd = ::open(Platform::EncodeName(fileName).constData(),
-                          O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
-    if (fd < 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+namespace {
+// The standard output or error (1 or 2) when the output file names its file
+// (/dev/stdout, /proc/self/fd/1, or a file the shell opened for it), else -1.
+// Such a name is written to the descriptor, never replaced: /dev/stdout is a
+// link, and what it leads to is the shell's to decide.
+int StandardDescriptorOf(const QString &fileName) {
+    struct stat named {};
+    if (::stat(Platform::EncodeName(fileName).constData(), &named) != 0)
+        return -1;
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat open {};
+        if (::fstat(fd, &open) == 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino)
+            return fd;
     }
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        reason = file.errorString();
-        return false;
-    }
-    return true;
+    return -1;
 }
 
-bool WriteResult(const CliArguments &arguments, RunOutcome outcome, int matches, QString &error) {
-    QString fileName = arguments.OutputFile;
-    if (arguments.Format == OutputFormat::Xls) {
-        QString reason;
-        if (!ExportXls(fileName, &reason)) {
-            error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
-            return false;
-        }
-        return true;
-    }
-    QFile out;
-    const bool toFile = !fileName.isEmpty();
-    if (toFile) {
-        QString reason;
-        if (!OpenOutputFile(out, fileName, true, reason)) {
-            error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
-            return false;
-        }
-    } else if (!out.open(stdout, QIODevice::WriteOnly)) {
-        error = CliPhrase(PhraseCannotWriteStdout);
-        return false;
-    }
-    bool written = false;
+QString CannotWrite(const QString &fileName, const QString &reason) {
+    return CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
+}
+
+bool WriteFormat(QIODevice &device, const CliArguments &arguments, RunOutcome outcome, int matches,
+                 int &leftOut) {
     switch (arguments.Format) {
     case OutputFormat::Text:
-        written = WriteText(out);
-        break;
+        return WriteText(device);
     case OutputFormat::Csv:
-        written = WriteCsv(out);
-        break;
+        return WriteCsv(device);
     case OutputFormat::Json:
-        written = WriteJson(out, outcome, matches);
-        break;
+        return WriteJson(device, outcome, matches);
     case OutputFormat::Xls:
-        break;
+        return WriteXls(device, &leftOut);
     }
+    return false;
+}
+} // namespace
+
+QString OutputFileName(const CliArguments &arguments) {
+    QString fileName = arguments.OutputFile;
+    if (arguments.Format == OutputFormat::Xls)
+        AddDefaultExtension(fileName, QStringLiteral(".xls"));
+    return fileName;
+}
+
+bool CheckOutput(const QString &fileName, QString &error) {
+    QString reason;
+    if (fileName.isEmpty() || StandardDescriptorOf(fileName) >= 0 ||
+        Platform::ReplacingFile::CanOpen(fileName, &reason))
+        return true;
+    error = CannotWrite(fileName, reason);
+    return false;
+}
+
+std::vector<FileIdentity> OutputFiles(const QString &fileName) {
+    const int standard = fileName.isEmpty() ? STDOUT_FILENO : StandardDescriptorOf(fileName);
+    struct stat st {};
+    const bool found = standard >= 0
+                           ? ::fstat(standard, &st) == 0
+                           : ::lstat(Platform::EncodeName(fileName).constData(), &st) == 0;
+    if (!found || !S_ISREG(st.st_mode))
+        return {};
+    return {FileIdentity{quint64(st.st_dev), quint64(st.st_ino)}};
+}
+
+bool WriteResult(const CliArguments &arguments, RunOutcome outcome, int matches, int &leftOut,
+                 QString &error) {
+    leftOut = 0;
+    const QString fileName = OutputFileName(arguments);
+    const int standard = fileName.isEmpty() ? STDOUT_FILENO : StandardDescriptorOf(fileName);
+    if (standard < 0) {
+        Platform::ReplacingFile out(fileName);
+        if (out.open() && WriteFormat(out, arguments, outcome, matches, leftOut) && out.Commit())
+            return true;
+        error = CannotWrite(fileName, out.errorString());
+        return false;
+    }
+    QFile out;
+    bool written = out.open(standard, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+                   WriteFormat(out, arguments, outcome, matches, leftOut);
     written = out.flush() && written;
     if (!written)
-        error = toFile ? CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") +
-                             out.errorString()
-                       : CliPhrase(PhraseCannotWriteStdout);
+        error = fileName.isEmpty() ? CliPhrase(PhraseCannotWriteStdout)
+                                   : CannotWrite(fileName, out.errorString());
     return written;
 }

@@ -11,7 +11,6 @@
 #include "search/SearchRequest.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <cstdio>
 #include <unistd.h>
 
@@ -74,23 +73,6 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     return Fail(CannotRun, Phrase(18));
 }
 
-// Finds out before a long search whether the result can be written at all.
-bool OutputWritable(const QString &fileName, QString &error) {
-    if (fileName.isEmpty())
-        return true;
-    const bool existed = Platform::StatPath(fileName, false).Exists;
-    QFile file;
-    QString reason;
-    if (!OpenOutputFile(file, fileName, false, reason)) {
-        error = CliPhraseParam(PhraseCannotWrite, fileName) + QStringLiteral(": ") + reason;
-        return false;
-    }
-    file.close();
-    if (!existed)
-        ::unlink(Platform::EncodeName(fileName).constData());
-    return true;
-}
-
 int Run(int argc, char **argv) {
     QStringList arguments;
     for (int k = 1; k < argc; ++k)
@@ -120,11 +102,14 @@ int Run(int argc, char **argv) {
         return Success;
     }
 
+    RouteQtMessages(a.Quiet);
     const bool progress = !a.Quiet && isatty(STDERR_FILENO);
     CliHost host(progress, a.AssumeYes, a.Quiet);
     SetHost(&host);
-    if (!OutputWritable(a.OutputFile, error))
+    const QString outputFile = OutputFileName(a);
+    if (!CheckOutput(outputFile, error))
         return Fail(CannotRun, error);
+    a.Request.Excluded = OutputFiles(outputFile);
     const SearchResult result = RunSearch(a.Request);
     host.ClearProgress();
     if (!result.Ran())
@@ -132,8 +117,13 @@ int Run(int argc, char **argv) {
     const RunOutcome outcome = result.Outcome;
     const int matches = result.Matches;
 
-    if (!WriteResult(a, outcome, matches, error))
+    int leftOut = 0;
+    if (!WriteResult(a, outcome, matches, leftOut, error))
         return Fail(CannotRun, error);
+    // Said even with --quiet: the file lacks part of the result.
+    if (leftOut > 0)
+        PrintError(QStringLiteral("dupliscan-cli: ") +
+                   CliPhraseParam(PhraseSheetFull, QString::number(leftOut)));
     return CliHost::Interrupted() ? Interrupted : Success;
 }
 } // namespace

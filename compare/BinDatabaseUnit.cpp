@@ -1,5 +1,7 @@
 #include "compare/BinDatabaseUnit.h"
 
+#include "platform/Platform.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
@@ -68,6 +70,8 @@ bool TBinDatabase::Create(const QString &baseName) {
         QFile::remove(indexName);
         return false;
     }
+    IndexMark.Set(Platform::EncodeName(indexName));
+    DataMark.Set(Platform::EncodeName(dataName));
     Opened = true;
     BaseName = baseName;
     LastNumber = 0;
@@ -128,6 +132,9 @@ void TBinDatabase::Close() {
         IndexFile.resize(Index.size());
     IndexFile.close();
     DataFile.close();
+    // Files kept on purpose are no leftovers; CloseAndDelete removes them at once.
+    IndexMark.Forget();
+    DataMark.Forget();
     Opened = false;
     BaseName.clear();
     IndexChanged = false;

@@ -4,6 +4,8 @@
 // fingerprints here for the length of one search run, so that thousands of
 // pictures cost disk space rather than memory.
 
+#include "platform/Leftovers.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -53,6 +55,8 @@ private:
     QString BaseName;
     QFile IndexFile;
     QFile DataFile;
+    Platform::LeftoverMark IndexMark;
+    Platform::LeftoverMark DataMark;
     // The whole index; written to its file when the store is closed.
     QByteArray Index;
     bool Opened = false;

@@ -1,6 +1,7 @@
 #include "compare/ImageDecoder.h"
 
 #include "compare/ImageUnit.h"
+#include "platform/MutedStandardError.h"
 #include "platform/Platform.h"
 
 #include <QBuffer>
@@ -52,6 +53,9 @@ bool DecodeFile(const QString &path, QImage &picture) {
     device.setData(view);
     if (!device.open(QIODevice::ReadOnly))
         return false;
+    // A damaged picture is simply not compared; what the decoder has to say
+    // about it is no message for the user.
+    const Platform::MutedStandardError muted;
     QImageReader reader(&device);
     reader.setAutoTransform(false);
     const QSize announced = reader.size();

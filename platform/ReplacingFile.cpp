@@ -52,6 +52,7 @@ void ReplacingFile::close() {
     if (!Temporary.isEmpty())
         ::unlink(Temporary.constData());
     Temporary.clear();
+    TemporaryMark.Forget();
 }
 
 bool ReplacingFile::Fail(int error) {
@@ -60,50 +61,110 @@ bool ReplacingFile::Fail(int error) {
     return false;
 }
 
+namespace {
+// How the path is written, as what is there decides.
+enum class Way { Replace, Direct };
+
+struct Plan {
+    Way How = Way::Replace;
+    bool Exists = false;
+    bool ThroughLink = false; // Direct: the path is a link to the FIFO or device
+    struct stat Old {};       // Direct: what is written; Replace: what is replaced
+};
+
+bool IsDirectlyWritten(mode_t mode) {
+    return S_ISFIFO(mode) || S_ISCHR(mode);
+}
+
+// 0, or the cause why the path is not written at all.
+int PlanFor(const QByteArray &target, Plan &plan) {
+    if (target.isEmpty())
+        return ENOENT;
+    plan.Exists = ::lstat(target.constData(), &plan.Old) == 0;
+    if (!plan.Exists)
+        return errno == ENOENT ? 0 : errno;
+    const mode_t mode = plan.Old.st_mode;
+    if (S_ISDIR(mode))
+        return EISDIR;
+    if (IsDirectlyWritten(mode)) {
+        plan.How = Way::Direct;
+        return 0;
+    }
+    struct stat linked {};
+    if (S_ISLNK(mode) && ::stat(target.constData(), &linked) == 0 &&
+        IsDirectlyWritten(linked.st_mode)) {
+        plan = {Way::Direct, true, true, linked};
+        return 0;
+    }
+    if (!S_ISREG(mode) && !S_ISLNK(mode))
+        return ENOTSUP;
+    if (S_ISREG(mode) && !(mode & S_IWUSR))
+        return EACCES;
+    return 0;
+}
+} // namespace
+
+bool ReplacingFile::CanOpen(const QString &path, QString *error) {
+    const QByteArray target = EncodeName(path);
+    Plan plan;
+    int cause = PlanFor(target, plan);
+    if (cause == 0 && plan.How == Way::Direct) {
+        if (::access(target.constData(), W_OK) != 0)
+            cause = errno;
+    } else if (cause == 0) {
+        const QByteArray folder = FolderOf(target);
+        const char *name = folder.isEmpty() ? "." : folder.constData();
+        struct stat st {};
+        if (::stat(name, &st) != 0)
+            cause = errno;
+        else if (!S_ISDIR(st.st_mode))
+            cause = ENOTDIR;
+        else if (::access(name, W_OK | X_OK) != 0)
+            cause = errno;
+    }
+    if (cause != 0 && error)
+        *error = SystemMessage(cause);
+    return cause == 0;
+}
+
 bool ReplacingFile::open(OpenMode mode) {
     close();
     if (mode != WriteOnly)
         return Fail(EINVAL);
-    if (Target.isEmpty())
-        return Fail(ENOENT);
-    struct stat old {};
-    const bool exists = ::lstat(Target.constData(), &old) == 0;
-    if (!exists && errno != ENOENT)
-        return Fail(errno);
-    if (exists && S_ISDIR(old.st_mode))
-        return Fail(EISDIR);
-    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode))) {
-        Descriptor = ::open(Target.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    Plan plan;
+    if (const int cause = PlanFor(Target, plan))
+        return Fail(cause);
+    if (plan.How == Way::Direct) {
+        Descriptor =
+            ::open(Target.constData(), O_WRONLY | O_CLOEXEC | (plan.ThroughLink ? 0 : O_NOFOLLOW));
         if (Descriptor < 0)
             return Fail(errno);
         // Something else may have taken the name meanwhile; it is not overwritten.
         struct stat now {};
-        if (::fstat(Descriptor, &now) != 0 || now.st_ino != old.st_ino || now.st_dev != old.st_dev)
+        if (::fstat(Descriptor, &now) != 0 || now.st_ino != plan.Old.st_ino ||
+            now.st_dev != plan.Old.st_dev)
             return Fail(EAGAIN);
-    } else {
-        if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
-            return Fail(ENOTSUP);
-        if (exists && S_ISREG(old.st_mode) && !(old.st_mode & S_IWUSR))
-            return Fail(EACCES);
-        const QByteArray folder = FolderOf(Target);
-        for (int attempt = 1; Descriptor < 0; ++attempt) {
-            Temporary = folder + ".dupliscan-" +
-                        QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-            Descriptor = ::open(Temporary.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (Descriptor < 0) {
-                const int error = errno;
-                Temporary.clear();
-                if (error != EEXIST || attempt == NameAttempts)
-                    return Fail(error);
-            }
+        return QIODevice::open(WriteOnly);
+    }
+    const QByteArray folder = FolderOf(Target);
+    for (int attempt = 1; Descriptor < 0; ++attempt) {
+        Temporary = folder + ".dupliscan-" +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+        Descriptor = ::open(Temporary.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (Descriptor < 0) {
+            const int error = errno;
+            Temporary.clear();
+            if (error != EEXIST || attempt == NameAttempts)
+                return Fail(error);
         }
-        if (exists && S_ISREG(old.st_mode)) {
-            // The owner only where we may give it (root); the permissions always.
-            [[maybe_unused]] const int owned = ::fchown(Descriptor, old.st_uid, old.st_gid);
-            if (::fchmod(Descriptor, old.st_mode & 07777) != 0)
-                return Fail(errno);
-        }
+    }
+    TemporaryMark.Set(Temporary);
+    if (plan.Exists && S_ISREG(plan.Old.st_mode)) {
+        // The owner only where we may give it (root); the permissions always.
+        [[maybe_unused]] const int owned = ::fchown(Descriptor, plan.Old.st_uid, plan.Old.st_gid);
+        if (::fchmod(Descriptor, plan.Old.st_mode & 07777) != 0)
+            return Fail(errno);
     }
     return QIODevice::open(WriteOnly);
 }
@@ -143,6 +204,7 @@ bool ReplacingFile::Commit() {
     if (::rename(Temporary.constData(), Target.constData()) != 0)
         return Fail(errno);
     Temporary.clear();
+    TemporaryMark.Forget();
     SyncFolder(FolderOf(Target));
     return true;
 }

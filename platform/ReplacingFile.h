@@ -4,6 +4,8 @@
 // place only once it is complete and on the disk. A failure leaves the old file
 // as it was and no trace of the new one, and names its cause.
 
+#include "platform/Leftovers.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -23,10 +25,15 @@ public:
     //   through, and what it points to stays as it is;
     // - a read-only file (its owner may not write it): refused with "Permission
     //   denied", the mark is the user's word that the file stays as it is;
-    // - a FIFO or a character device (/dev/null): written directly, it holds
-    //   nothing that could be lost;
+    // - a FIFO or a character device (/dev/null), or a link to one (/dev/fd/N
+    //   of a pipe): written directly, it holds nothing that could be lost;
     // - a folder or anything else: refused.
+    // A signal that ends the program meanwhile removes the new file.
     bool open(OpenMode mode = WriteOnly) override;
+    // What open would refuse, found without opening or making anything (a
+    // FIFO would block until it has a reader, and a reader would see the end of
+    // its data when it is closed again). False with the cause in error.
+    static bool CanOpen(const QString &path, QString *error = nullptr);
     // Puts the content in place; false after any failure, the new file removed.
     // errorString() then gives the first failure's cause in the system's words
     // ("No space left on device").
@@ -45,6 +52,7 @@ private:
 
     QByteArray Target;
     QByteArray Temporary; // empty when written directly
+    LeftoverMark TemporaryMark;
     int Descriptor = -1;
     bool WriteFailed = false;
 };

@@ -74,8 +74,7 @@ bool ExportCsv(QString &fileName, QString *error) {
     return false;
 }
 
-bool ExportXls(QString &fileName, QString *error) {
-    AddDefaultExtension(fileName, QStringLiteral(".xls"));
+bool WriteXls(QIODevice &device, int *leftOut) {
     TNativeXLS xls;
     xls.Start();
     xls.ColumnWidth(1, 8);
@@ -84,8 +83,19 @@ bool ExportXls(QString &fileName, QString *error) {
     for (const char *title : {"Match%", "File 1", "File 2", "Size 1", "Size 2", "Date 1", "Date 2"})
         xls.WriteText(QString::fromLatin1(title));
     xls.NewRow();
-    ForEachPair([&] { return xls.CurrentRow == TNativeXLS::LastRow; }, [&] { xls.NewRow(); },
+    // Past the last row the walk goes on only to count what is left out.
+    int left = 0;
+    const auto full = [&] { return xls.CurrentRow == TNativeXLS::LastRow; };
+    ForEachPair([] { return false; },
+                [&] {
+                    if (!full())
+                        xls.NewRow();
+                },
                 [&](int i, int g, const FileRecord &r, const FileRecord &h) {
+                    if (full()) {
+                        ++left;
+                        return;
+                    }
                     xls.WriteInteger(r.Percent);
                     xls.WriteText(RowPath(g));
                     xls.WriteText(RowPath(i));
@@ -95,5 +105,18 @@ bool ExportXls(QString &fileName, QString *error) {
                     xls.WriteText(DateText(r));
                     xls.NewRow();
                 });
-    return xls.Save(fileName, error);
+    if (leftOut)
+        *leftOut = left;
+    xls.Finish();
+    return device.write(xls.Bytes()) == xls.Bytes().size();
+}
+
+bool ExportXls(QString &fileName, QString *error, int *leftOut) {
+    AddDefaultExtension(fileName, QStringLiteral(".xls"));
+    Platform::ReplacingFile file(fileName);
+    if (file.open() && WriteXls(file, leftOut) && file.Commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }

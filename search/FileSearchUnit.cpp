@@ -31,6 +31,12 @@ const QCollator &SubfolderCollator() {
     return collator;
 }
 
+bool IsExcluded(quint64 device, quint64 inode) {
+    const std::vector<FileIdentity> &excluded = Context().ExcludedFiles;
+    return std::find(excluded.begin(), excluded.end(), FileIdentity{device, inode}) !=
+           excluded.end();
+}
+
 bool BeginsWithAny(const QString &key, const QStringList &prefixes) {
     for (const QString &prefix : prefixes)
         if (key.startsWith(prefix))
@@ -71,6 +77,8 @@ void EnumerateFolder(Platform::FolderReader &reader, QStringList &subfolders) {
         if (!FilterPassesSize(entry.Size / 1024) || !FilterPassesExtension(ExtensionOf(entry.Name)))
             continue;
         if (entry.Name.size() + folder.size() >= Platform::MaxPathLength())
+            continue;
+        if (!c.ExcludedFiles.empty() && IsExcluded(entry.Device, entry.Inode))
             continue;
         auto record = std::make_unique<FileRecord>();
         record->Size = entry.Size;
@@ -157,7 +165,7 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
     record->Mark = Virtual;
     if (path.contains(Platform::PathDelimiter())) {
         const Platform::FileInfo info = Platform::StatPath(path, false);
-        if (info.Exists && info.IsFile) {
+        if (info.Exists && info.IsFile && !IsExcluded(info.Device, info.Inode)) {
             record->Mark = Stay;
             record->Size = info.Size;
             record->Attributes = info.Attributes;

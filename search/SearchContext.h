@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <vector>
+
 // The lowest and highest match a person can ask for, of contents and of names.
 inline constexpr quint8 MinMatchPercent = 60;
 inline constexpr quint8 MaxMatchPercent = 100;
@@ -41,6 +43,13 @@ enum MarkState : quint8 {
     Delete = 4,
 };
 
+// A file on disk, whichever of its names (hard links) was used to reach it.
+struct FileIdentity {
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+
 // The search context lives for the whole program; tests reset it between cases.
 // Folders are compared by their keys (Platform::FolderKey): the exact text here,
 // where the file system tells letter case apart; Windows compares upper-cased
@@ -58,6 +67,8 @@ struct SearchContext {
     QString CommonBaseFolder;
     bool IncludeSubfolders = true;
     QString ScanPrefix;
+    // Files the run leaves out wherever they are (see SearchRequest::Excluded).
+    std::vector<FileIdentity> ExcludedFiles;
 };
 
 SearchContext &Context();

@@ -19,6 +19,10 @@ struct SearchRequest {
     // A similarity run also reports identical copies.
     bool IncludeHundred = true;
     FilterSettings Filter;
+    // Files that never take part, whatever folder holds them: the file the
+    // result will be written to, which a search would otherwise report as a
+    // duplicate and then overwrite.
+    std::vector<FileIdentity> Excluded;
 };
 
 // Why a search did not start. Each kind has its own type, so a host maps

@@ -311,6 +311,7 @@ SearchResult RunSearch(const SearchRequest &request) {
     }
 
     Context().Options = options;
+    Context().ExcludedFiles = request.Excluded;
     ApplyFilter(request);
     BeginRun(folders);
     Host().RunStarting();

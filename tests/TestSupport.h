@@ -28,6 +28,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <functional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -212,6 +213,25 @@ inline QByteArray Listing(const QString &root) {
                        QStringLiteral("find \"$0\" -printf '%p %y %s %T@ %m\\n' | sort"), root})
         .Out;
 }
+
+// A small file system of its own, which only root may mount.
+struct SmallDisk {
+    QTemporaryDir Dir;
+    bool Mounted = ::geteuid() == 0 && ::mount("tmpfs", Dir.path().toLocal8Bit(), "tmpfs", 0,
+                                               "size=64k,mode=0755") == 0;
+    ~SmallDisk() {
+        if (Mounted)
+            ::umount2(Dir.path().toLocal8Bit(), MNT_DETACH);
+    }
+    bool ReadOnly() {
+        return ::mount("tmpfs", Dir.path().toLocal8Bit(), "tmpfs", MS_REMOUNT | MS_RDONLY,
+                       nullptr) == 0;
+    }
+    // Takes whatever room is left.
+    void Fill() const {
+        WriteFile(Dir.filePath(QStringLiteral("fill")), QByteArray(64 << 10, 'f'));
+    }
+};
 
 // The current row's value of a _data() column, as QFETCH gives it.
 template <typename T> const T &Data(const char *column) {

@@ -1,7 +1,10 @@
 // End-to-end runs of the built dupliscan-cli on small trees.
 
 #include "TestSupport.h"
+#include "results/ExcelNativeUnit.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -89,6 +92,54 @@ const UsageRow UsageRows[] = {
      R"(Please select "Compare names" and/or "Compare contents".)"},
     {"wildcard with contents", "--certain-file x.*", "The file name contains invalid characters."},
 };
+// Output options, and the file they write relative to the searched folder.
+struct ReportRow {
+    const char *Name, *Arguments, *Report;
+};
+const ReportRow ReportRows[] = {
+    {"text", "-o dupes.txt", "dupes.txt"},
+    {"worksheet, its name completed", "--format xls -o dupes", "dupes.xls"},
+    {"standard output appended to", ">> dupes.txt", "dupes.txt"},
+};
+const char *const Formats[] = {"text", "csv", "json", "xls"};
+
+// Where the result goes: "%" the root, "&" standard output; the test reads it there.
+struct StreamRow {
+    const char *Name, *Output;
+};
+const StreamRow StreamRows[] = {
+    {"fifo with a reader", "%/fifo"},
+    {"/dev/stdout, a pipe", "/dev/stdout"},
+    {"/dev/stdout, a file", "/dev/stdout > %/file"},
+};
+
+void AddFormats() {
+    QTest::addColumn<QString>("format");
+    for (const char *format : Formats)
+        QTest::newRow(format) << QString::fromLatin1(format);
+}
+
+QByteArray Picture(int seed, const char *format) {
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * seed) % 256, (y * 3 + seed) % 256, (x ^ y) % 256));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// True when the signal is still waiting to be handled by the process.
+bool SignalPending(qint64 pid, int signal) {
+    const QByteArray status = ReadWholeFile(QStringLiteral("/proc/%1/status").arg(pid));
+    for (const QByteArray &line : status.split('\n'))
+        if (line.startsWith("SigPnd:") || line.startsWith("ShdPnd:"))
+            if (line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << (signal - 1)))
+                return true;
+    return false;
+}
 } // namespace
 
 class TestCli : public QObject {
@@ -165,13 +216,25 @@ private slots:
 
     void awkwardNamesAreEscapedOnePerLine() {
         const QList<QPair<QByteArray, QByteArray>> names = {
-            {"new\nline", "new\\nline"},      {"tab\there", "tab\\there"},
-            {"back\\slash", "back\\\\slash"}, {"raw\xff", "raw\\xff"},
-            {"bell\x07", "bell\\x07"},        {"next\xc2\x85line", "next\\xc2\\x85line"},
-            {"csi\xc2\x9b", "csi\\xc2\\x9b"}, {"caf\xc3\xa9", "caf\xc3\xa9"}};
+            {"new\nline", "new\\nline"},
+            {"tab\there", "tab\\there"},
+            {"back\\slash", "back\\\\slash"},
+            {"raw\xff", "raw\\xff"},
+            {"bell\x07", "bell\\x07"},
+            {"next\xc2\x85line", "next\\xc2\\x85line"},
+            {"csi\xc2\x9b", "csi\\xc2\\x9b"},
+            {"caf\xc3\xa9", "caf\xc3\xa9"},
+            // Direction controls, which could show "fdp.txt" as "txt.pdf".
+            {"rlo\xe2\x80\xae"
+             "fdp.txt",
+             "rlo\\xe2\\x80\\xae"
+             "fdp.txt"},
+            {"fsi\xe2\x81\xa8pdi\xe2\x81\xa9", "fsi\\xe2\\x81\\xa8pdi\\xe2\\x81\\xa9"},
+            {"rlm\xe2\x80\x8f", "rlm\\xe2\\x80\\x8f"},
+            {"alm\xd8\x9c", "alm\\xd8\\x9c"}};
         QByteArray expected;
         for (int k = 0; k < names.size(); ++k) {
-            const QByteArray folder = Root.toUtf8() + "/d" + QByteArray::number(k) + '/';
+            const QByteArray folder = Root.toUtf8() + "/d" + char('a' + k) + '/';
             QVERIFY(MakeFolder(QString::fromUtf8(folder)));
             QVERIFY(WriteFile(Platform::DecodeName(folder + names[k].first), folder));
             QVERIFY(WriteFile(Platform::DecodeName(folder + "zz-copy"), folder));
@@ -222,6 +285,153 @@ private slots:
         QCOMPARE(run.Err, QByteArray());
         QCOMPARE(run.Out, Blocks("d/a d/b"));
         QCOMPARE(ReadAll(lookalike), QByteArray("keep me"));
+    }
+
+    void theOutputFileIsNeverSearched_data() { AddRows(ReportRows); }
+    void theOutputFileIsNeverSearched() {
+        const ReportRow &row = ReportRows[Data<int>("row")];
+        Write("a", "same");
+        Write("b", "same");
+        Write("copy", "old report");
+        Write(QString::fromLatin1(row.Report), "old report");
+        const ProgramRun run =
+            RunProgram(QStringLiteral("/bin/sh"),
+                       {QStringLiteral("-c"), QStringLiteral("\"$0\" -q %1 .").arg(row.Arguments),
+                        QStringLiteral(DUPLISCAN_CLI)},
+                       Root);
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Out + run.Err, QByteArray());
+        const QByteArray report = ReadAll(P(QString::fromLatin1(row.Report)));
+        QVERIFY2(report.contains(P("b").toUtf8()), report.constData());
+        QVERIFY2(!report.contains(P("copy").toUtf8()), report.constData());
+    }
+
+    void aLinkNamedAsOutputIsReplaced_data() { AddFormats(); }
+    void aLinkNamedAsOutputIsReplaced() {
+        QFETCH(QString, format);
+        Write("d/a", "same");
+        Write("d/b", "same");
+        const QString keep = Write("keep", "keep me");
+        QVERIFY(QFile::link(keep, P("link.out")));
+        const ProgramRun run = RunCli(qPrintable("-q --format " + format + " -o link.out d"));
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Err, QByteArray());
+        QVERIFY(!QFileInfo(P("link.out")).isSymLink());
+        QVERIFY(ReadAll(P("link.out")).size() > 0);
+        QCOMPARE(ReadAll(keep), QByteArray("keep me"));
+    }
+
+    // The old report stays whole, nothing is left beside it, and the cause is named.
+    void aFullDiskKeepsTheOldReport_data() { AddFormats(); }
+    void aFullDiskKeepsTheOldReport() {
+        QFETCH(QString, format);
+        SmallDisk disk;
+        if (!disk.Mounted)
+            QSKIP("a full disk needs a small tmpfs, which only root can mount");
+        const QString report = disk.Dir.filePath(QStringLiteral("report.out"));
+        QVERIFY(WriteFile(report, "old report"));
+        disk.Fill();
+        Write("d/a", "same");
+        Write("d/b", "same");
+        const ProgramRun run = RunCli(qPrintable("-q --format " + format + " -o " + report + " d"));
+        QCOMPARE(run.ExitCode, 1);
+        QCOMPARE(run.Err.count('\n'), 1);
+        QVERIFY2(run.Err.contains(": No space left on device"), run.Err.constData());
+        QCOMPARE(ReadAll(report), QByteArray("old report"));
+        QCOMPARE(QDir(disk.Dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"fill", "report.out"}));
+    }
+
+    // The output is opened once, after the search: a reader of a FIFO sees the whole result.
+    void streamsNamedAsOutputGetTheResult_data() { AddRows(StreamRows); }
+    void streamsNamedAsOutputGetTheResult() {
+        const StreamRow &row = StreamRows[Data<int>("row")];
+        Write("d/a", "same");
+        Write("d/b", "same");
+        const bool linked = QFileInfo(QStringLiteral("/dev/stdout")).isSymLink();
+        QVERIFY(MakeFifo(P("fifo")));
+        QProcess reader;
+        reader.start(QStringLiteral("cat"), {P("fifo")});
+        QVERIFY(reader.waitForStarted());
+        const ProgramRun run =
+            RunProgram(QStringLiteral("/bin/sh"),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("\"$0\" -q -o %1 d")
+                            .arg(QString::fromUtf8(row.Output).replace('%', Root)),
+                        QStringLiteral(DUPLISCAN_CLI)},
+                       Root, {}, 20000);
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Err, QByteArray());
+        const bool fifo = QByteArray(row.Output).endsWith("fifo");
+        if (!fifo)
+            WriteFile(P("fifo"), ""); // lets the reader finish
+        QVERIFY(reader.waitForFinished(20000));
+        const QByteArray file = ReadAll(P("file"));
+        QCOMPARE(fifo ? reader.readAllStandardOutput() : run.Out + file, Blocks("d/a d/b"));
+        QCOMPARE(QFileInfo(QStringLiteral("/dev/stdout")).isSymLink(), linked);
+    }
+
+    // A signal that ends the program removes the fingerprint store. The program waits
+    // for a reader of its output FIFO, with the store still there, when it gets the signals.
+    void endingSignalsRemoveTheStore_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("count");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 1;
+        QTest::newRow("second Ctrl+C") << int(SIGINT) << 2;
+    }
+    void endingSignalsRemoveTheStore() {
+        QFETCH(int, signal);
+        QFETCH(int, count);
+        for (int k = 1; k <= 3; ++k)
+            Write(QStringLiteral("pics/%1.png").arg(k), Picture(k, "PNG"));
+        QVERIFY(MakeFifo(P("out")) && MakeFolder(P("tmp")));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), P("tmp"));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(Root);
+        process.start(QStringLiteral(DUPLISCAN_CLI),
+                      QStringList{"-q", "--images", "--percent", "90", "-o", "out", "pics"});
+        QVERIFY(process.waitForStarted());
+        const auto store = [&] { return QDir(P("tmp")).entryList(QDir::Files | QDir::Hidden); };
+        QTRY_COMPARE_WITH_TIMEOUT(store().size(), 2, 20000);
+        for (int k = 0; k < count; ++k) {
+            QTRY_VERIFY(!SignalPending(process.processId(), signal));
+            QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+        }
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(store(), QStringList());
+    }
+
+    // Damaged pictures are passed over without a word from their decoders.
+    void decodersSayNothing_data() {
+        QTest::addColumn<bool>("quiet");
+        QTest::newRow("quiet") << true;
+        QTest::newRow("not quiet") << false;
+    }
+    void decodersSayNothing() {
+        QFETCH(bool, quiet);
+        const QByteArray jpeg = Picture(1, "JPEG"), png = Picture(2, "PNG");
+        Write("pics/cut.jpg", jpeg.left(jpeg.size() / 2));
+        Write("pics/cut.png", png.left(png.size() / 2));
+        Write("pics/whole.png", Picture(3, "PNG"));
+        const ProgramRun run =
+            RunCli(quiet ? "-q --images --percent 90 pics" : "--images --percent 90 pics");
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Err, QByteArray(quiet || !run.Out.isEmpty() ? "" : "No duplicates found.\n"));
+    }
+
+    void aFullWorksheetSaysSo() {
+        // One block: the sheet's first two rows are its header and an empty row.
+        const int files = TNativeXLS::LastRow + 2;
+        for (int k = 0; k < files; ++k)
+            QVERIFY(WriteFile(P(QString::number(k)), "x"));
+        const ProgramRun run = RunCli("-q --format xls -o sheet.xls");
+        QCOMPARE(run.ExitCode, 0);
+        QCOMPARE(run.Err, "dupliscan-cli: the worksheet holds at most 65535 rows: " +
+                              QByteArray::number(files - 1 - (TNativeXLS::LastRow - 3)) +
+                              " files are missing from it (--format csv writes them all)\n");
     }
 
     void folderProblemsExitWithOne_data() { AddRows(FolderProblemRows); }

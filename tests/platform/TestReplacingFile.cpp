@@ -5,7 +5,6 @@
 
 #include "TestSupport.h"
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -23,6 +22,7 @@ const TargetRow TargetRows[] = {
     {"read-only file", "read-only", "Permission denied"},
     {"folder", "folder", "Is a directory"},
     {"missing folder", "missing", "No such file or directory"},
+    {"in place of a file", "file-as-folder", "Not a directory"},
 };
 
 // Puts the old thing into the folder; the path to write.
@@ -31,6 +31,8 @@ QString Prepare(const QString &folder, const QByteArray &old) {
     const QString keep = folder + QStringLiteral("/keep");
     if (old == "missing")
         return folder + QStringLiteral("/missing/report");
+    if (old == "file-as-folder")
+        return WriteFile(keep, "keep") ? keep + QStringLiteral("/report") : QString();
     if (old == "folder" && !MakeFolder(path))
         qFatal("cannot make %s", qPrintable(path));
     if ((old == "file" || old == "read-only") &&
@@ -51,20 +53,6 @@ mode_t ModeOf(const QString &path) {
     return ::lstat(path.toLocal8Bit(), &st) == 0 ? st.st_mode : 0;
 }
 
-// A small file system of its own, which only root may mount.
-struct SmallDisk {
-    QTemporaryDir Dir;
-    bool Mounted = ::geteuid() == 0 && ::mount("tmpfs", Dir.path().toLocal8Bit(), "tmpfs", 0,
-                                               "size=64k,mode=0755") == 0;
-    ~SmallDisk() {
-        if (Mounted)
-            ::umount2(Dir.path().toLocal8Bit(), MNT_DETACH);
-    }
-    bool ReadOnly() {
-        return ::mount("tmpfs", Dir.path().toLocal8Bit(), "tmpfs", MS_REMOUNT | MS_RDONLY,
-                       nullptr) == 0;
-    }
-};
 } // namespace
 
 class TestReplacingFile : public QObject {
@@ -78,6 +66,11 @@ private slots:
         const QString path = Prepare(dir.path(), row.Old);
         const QByteArray before = Listing(dir.path());
         const mode_t mode = ModeOf(path);
+        // The check before a long search foresees the verdict without a trace.
+        QString foreseen;
+        QCOMPARE(Platform::ReplacingFile::CanOpen(path, &foreseen), !*row.Error);
+        QCOMPARE(foreseen, QString::fromUtf8(row.Error));
+        QCOMPARE(Listing(dir.path()), before);
         QString error;
         const bool written = Platform::ReplaceFileContent(path, "new", &error);
         QCOMPARE(error, QString::fromUtf8(row.Error));
@@ -136,6 +129,26 @@ private slots:
         QCOMPARE(error, QStringLiteral("No space left on device"));
         QVERIFY(S_ISCHR(ModeOf(full)));
         QCOMPARE(Entries(dir.path()).size(), full.startsWith(dir.path()) ? 1 : 0);
+        // A link to a device or FIFO (/dev/fd/N of a pipe) leads to nothing that could be lost.
+        const QString link = dir.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(full, link));
+        QVERIFY(Platform::ReplacingFile::CanOpen(link));
+        QVERIFY(!Platform::ReplaceFileContent(link, "new", &error));
+        QCOMPARE(error, QStringLiteral("No space left on device"));
+        QVERIFY(S_ISLNK(ModeOf(link)));
+    }
+
+    // A signal that ends the program takes the unfinished file along; the old one stays.
+    void leftoversGoWhenASignalEndsTheProgram() {
+        QTemporaryDir dir;
+        const QString path = Prepare(dir.path(), "file");
+        Platform::ReplacingFile file(path);
+        QVERIFY(file.open() && file.write("new") == 3);
+        QCOMPARE(Entries(dir.path()).size(), 2);
+        Platform::RemoveLeftovers();
+        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("report")});
+        QVERIFY(!file.Commit());
+        QCOMPARE(ReadAll(path), QByteArray("old"));
     }
 };
 

@@ -277,6 +277,25 @@ private slots:
         QCOMPARE(S->Host.StatusLines.last(), GetPhrase(MainFormPhrases(), 18));
     }
 
+    // The file a host writes the result to takes no part, under any of its names,
+    // and not as the certain file either.
+    void excludedFilesTakeNoPart() {
+        S->Write("one/a", "same");
+        const QString b = S->Write("one/b", "same");
+        QCOMPARE(::link(b.toLocal8Bit(), (S->Root + "onex/b-too").toLocal8Bit()), 0);
+        const Platform::FileInfo excluded = Platform::StatPath(b, false);
+        for (const bool certain : {false, true}) {
+            SearchRequest request;
+            request.Folder1 = S->Root;
+            request.CertainFileMode = certain;
+            request.Options.CertainFile = b;
+            request.Excluded = {{excluded.Device, excluded.Inode}};
+            QCOMPARE(RunSearch(request).Matches, 0);
+            request.Excluded.clear();
+            QVERIFY(RunSearch(request).Matches > 0);
+        }
+    }
+
     void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
         S->Write("one/a", "same");
         S->Write("one/inner/b", "same");
