@@ -49,8 +49,9 @@ const QString &PathIn(ReadWorkspace &workspace, const QString &base, const FileE
 }
 
 // Each file's bytes beyond the quick read are hashed only while it shares its
-// chain with two others at least, in windows that double, so that a group of
-// large files that part soon after the quick read is not read to the end.
+// chain with two others at least, in windows that double from this one, so
+// that a group of large files that part soon after the quick read is not read
+// to the end.
 constexpr qint64 FirstTailWindow = 262144;
 
 class ExactPairs : public PairDriver {
@@ -105,6 +106,10 @@ public:
     // right away, as reading both once is all the hash would save; files no
     // longer than the quick read are known whole by its hash already. With a
     // certain file only one head is compared, so nothing is gained there.
+    // Ahead of the loop only a first window of each file is read, so that a
+    // stop never waits for large files to be read through; files that still
+    // share that window with two others are followed further once the loop
+    // reaches them (see FollowTails).
     void HashTailsAhead() {
         if (!BySums || !Options.CertainFile.isEmpty())
             return;
@@ -116,14 +121,13 @@ public:
             return;
         Tails.assign(std::size_t(n), Tail());
         ByTails = true;
-        for (qint64 from = QuickChunk, window = FirstTailWindow; !files.empty();
-             from += window, window *= 2) {
-            if (!HashTails(files, from, from + window))
-                return; // stopped: the loop turns this into the run's outcome
-            files = CrowdedFiles(files, from + window);
-        }
+        if (!HashTails(files, QuickChunk, QuickChunk + FirstTailWindow))
+            return; // stopped: the loop turns this into the run's outcome
+        for (const int k : CrowdedFiles(files, QuickChunk + FirstTailWindow))
+            Tails[std::size_t(k)].Pending = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
     }
+
     int PhraseId() const override {
         if (Options.CompareContents)
             return 17;
@@ -135,7 +139,11 @@ public:
             ShowStatus(ComparePrefix() + Table[std::size_t(i)].Text);
     }
 
-    int FirstCandidate(int i) override { return SkipUnlikelyNames(i, Follow(i)); }
+    int FirstCandidate(int i) override {
+        if (ByTails && Tails[std::size_t(i)].Pending)
+            FollowTails(i);
+        return SkipUnlikelyNames(i, Follow(i));
+    }
     int NextCandidate(int i, int j) override { return SkipUnlikelyNames(i, Follow(j)); }
 
     Verdict TestPair(int i, int j, quint8 &percent) override {
@@ -155,7 +163,29 @@ private:
         quint64 Hash = 0;
         // Could not be read (or changed its size): it pairs with nothing.
         bool Unreadable = false;
+        // Shares the first window with two others at least; read further
+        // when the loop reaches it.
+        bool Pending = false;
     };
+
+    // Reads on, in windows that double, the files of head i's chain that
+    // share the first window, until none shares what was read with two
+    // others. The chain stays as it is: the pair test tells their tails apart.
+    void FollowTails(int i) {
+        std::vector<int> files;
+        for (int k = i; k >= 0; k = Chain.After(k))
+            if (Tails[std::size_t(k)].Pending)
+                files.push_back(k);
+        const std::vector<int> group = files;
+        for (qint64 from = QuickChunk + FirstTailWindow, window = 2 * FirstTailWindow;
+             !files.empty(); from += window, window *= 2) {
+            if (!HashTails(files, from, from + window))
+                return; // stopped: the pair test polls before it reads
+            files = CrowdedFiles(files, from + window);
+        }
+        for (const int k : group)
+            Tails[std::size_t(k)].Pending = false;
+    }
 
     // Reads the quick sums of the files on the worker threads.
     bool ReadSums(const std::vector<int> &files) {
@@ -225,7 +255,7 @@ private:
     Verdict ContentsVerdict(int i, int j, quint8 &percent) {
         FileRecord &a = *Table[std::size_t(i)].Record;
         FileRecord &b = *Table[std::size_t(j)].Record;
-        if (a.Size != b.Size || KnownSumsDiffer(i, j))
+        if (a.Size != b.Size || KnownSumsDiffer(i, j) || KnownTailsDiffer(i, j))
             return Verdict::Skip;
         if (!AnnounceDiskCompare(j))
             return Verdict::EndHead;
@@ -252,6 +282,15 @@ private:
         const FileRecord &a = *Table[std::size_t(i)].Record;
         const FileRecord &b = *Table[std::size_t(j)].Record;
         return a.QuickSum != 0 && b.QuickSum != 0 && !SumsAgree(i, j);
+    }
+
+    // Equal files read alike, so their tails, read equally far, hash alike; a
+    // file whose tail could not be read pairs with nothing.
+    bool KnownTailsDiffer(int i, int j) const {
+        if (!ByTails)
+            return false;
+        const Tail &a = Tails[std::size_t(i)], &b = Tails[std::size_t(j)];
+        return a.Unreadable || b.Unreadable || (!a.Pending && !b.Pending && a.Hash != b.Hash);
     }
 
     // Only pairs that need the disk are reported and polled around; false

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,6 +22,8 @@ bool ReadOnWorkers(std::size_t count, qint64 bufferSize,
     std::atomic<std::size_t> done{0};
     std::atomic<bool> pause{false};
     std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable finished;
     auto work = [&] {
         const std::unique_ptr<char[]> buffer(new char[std::size_t(bufferSize)]);
         ReadWorkspace workspace(buffer.get(), bufferSize, pause, cancel);
@@ -30,7 +34,10 @@ bool ReadOnWorkers(std::size_t count, qint64 bufferSize,
             if (m >= count)
                 return;
             read(m, workspace);
-            done.fetch_add(1);
+            if (done.fetch_add(1) + 1 == count) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                finished.notify_one();
+            }
         }
     };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
@@ -48,7 +55,9 @@ bool ReadOnWorkers(std::size_t count, qint64 bufferSize,
         }
         if (StopOrTerminate())
             break;
-        Host().Sleep(2);
+        // Short reads end well within a poll: the last one wakes this thread.
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait_for(lock, std::chrono::milliseconds(2), [&] { return done.load() == count; });
     }
     const bool complete = done.load() == count;
     cancel = true;
