@@ -106,10 +106,10 @@ public:
     // right away, as reading both once is all the hash would save; files no
     // longer than the quick read are known whole by its hash already. With a
     // certain file only one head is compared, so nothing is gained there.
-    // Ahead of the loop only a first window of each file is read, so that a
-    // stop never waits for large files to be read through; files that still
-    // share that window with two others are followed further once the loop
-    // reaches them (see FollowTails).
+    // Ahead of the loop only a first window of each file is read, so that the
+    // loop starts soon and a stop keeps the blocks found before large files
+    // are read through; files that still share that window with two others
+    // are read on once the loop reaches them (FollowTails).
     void HashTailsAhead() {
         if (!BySums || !Options.CertainFile.isEmpty())
             return;
