@@ -498,12 +498,20 @@ private slots:
         QProcess process;
         process.start(QStringLiteral(DUPLISCAN_CLI), {QStringLiteral("-q"), Root});
         QVERIFY(process.waitForStarted());
-        // Wait until it reads one of the large files.
+        // Wait until it reads one of the large files far beyond its start: the
+        // starts are read ahead, before any block is found.
         const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
         const auto reading = [&] {
             const QFileInfoList open = QDir(fds).entryInfoList(QDir::System | QDir::Files);
             return std::any_of(open.begin(), open.end(), [&](const QFileInfo &fd) {
-                return fd.symLinkTarget().startsWith(P("z"));
+                QFile info(QStringLiteral("/proc/%1/fdinfo/%2")
+                               .arg(process.processId())
+                               .arg(fd.fileName()));
+                if (!fd.symLinkTarget().startsWith(P("z")) || !info.open(QIODevice::ReadOnly))
+                    return false;
+                const QByteArray position = info.readLine(); // "pos:\t1234"
+                return position.startsWith("pos:") &&
+                       position.mid(4).trimmed().toLongLong() > 1 << 20;
             });
         };
         QTRY_VERIFY_WITH_TIMEOUT(reading(), 20000);
