@@ -26,6 +26,9 @@ const TMLStringList &CommandLinePhrases() {
         l.Add255Obj(QStringLiteral("Die Sprache %1 ist nicht vorhanden"), PhraseUnknownLanguage);
         l.Add255Obj(QStringLiteral("Die Phrasen wurden in \"%1\" gespeichert."),
                     PhrasePhrasesSaved);
+        l.Add255Obj(QStringLiteral("Der Ordner \"%1\" kann nicht durchsucht werden (keine "
+                                   "Berechtigung, die Einträge darin zu öffnen)"),
+                    PhraseFolderNotSearchable);
 
         // Usage lines; the options themselves stay as they are typed, ranges and
         // the default never list come in as %1.

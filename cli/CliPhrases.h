@@ -22,6 +22,7 @@ enum CliPhraseId {
     PhraseNoAnswer = 16,
     PhraseUnknownLanguage = 17,
     PhrasePhrasesSaved = 18,
+    PhraseFolderNotSearchable = 19,
     // The usage text, line by line.
     PhraseUsageFirst = 40,
 };

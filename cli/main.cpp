@@ -38,6 +38,8 @@ QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
         return CliPhraseParam(PhraseIsAFile, path);
     case BaseFolderProblem::Unreadable:
         return CliPhraseParam(PhraseFolderUnreadable, path);
+    case BaseFolderProblem::NotSearchable:
+        return CliPhraseParam(PhraseFolderNotSearchable, path);
     case BaseFolderProblem::NoFolder:
         return Phrase(14);
     case BaseFolderProblem::None:

@@ -742,6 +742,9 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
     case BaseFolderProblem::Unreadable:
         ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderUnreadable, digit) + path);
         break;
+    case BaseFolderProblem::NotSearchable:
+        ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderNotSearchable, digit) + path);
+        break;
     case BaseFolderProblem::NoFolder:
         ::ShowError(Phrase(14));
         browse = ui->BrowseBtn;

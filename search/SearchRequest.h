@@ -39,7 +39,8 @@ enum class BaseFolderProblem {
     Missing,
     NotAFolder,
     Unreadable,
-    NoFolder, // neither folder given
+    NotSearchable, // may be listed, but nothing in it opened
+    NoFolder,      // neither folder given
 };
 enum class DeclinedQuestion {
     None,

@@ -19,6 +19,8 @@ BaseFolderProblem ProblemOf(Platform::FolderProblem problem) {
         return BaseFolderProblem::NotAFolder;
     case Platform::FolderProblem::Unreadable:
         return BaseFolderProblem::Unreadable;
+    case Platform::FolderProblem::NotSearchable:
+        return BaseFolderProblem::NotSearchable;
     case Platform::FolderProblem::None:
         break;
     }

@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -47,6 +49,8 @@ const OutputRow OutputRows[] = {
     {"pictures only with contents", Mine,
      "--images --no-contents --names --name-percent=100 --different-exts",
      "other/mine.doc sub/mine.txt"},
+    {"only empty files", "e1= e2= sub/e3=", "%", ""},
+    {"only files too large", "b1=3000 b2=3000", "--max-kb 1", ""},
 };
 
 // The arguments and what the one error line names: each '&'-separated part, "%" the root.
@@ -229,6 +233,36 @@ private slots:
         Write("dup", "same");
         Write("sub/dup", "same");
         ExpectError(FolderProblemRows[Data<int>("row")], 1);
+    }
+
+    // A folder may be listed without the right to search it (mode r--), or not even that. The
+    // search goes on without it and names it; as a base folder it is refused.
+    void foldersThatCannotBeSearchedAreNamed() {
+        Write("ok/a", "same");
+        Write("ok/b", "same");
+        Write("listed/c", "same");
+        Write("locked/d", "same");
+        QVERIFY(SetMode(P("listed"), 0444) && SetMode(P("locked"), 0));
+        const auto run = [this](const QString &arguments) {
+            return RunProgram(QStringLiteral(DUPLISCAN_CLI),
+                              QStringList{"--language", "EN"} + arguments.split(' '), Root, {},
+                              60000, OwnerRightsOnly::InChild);
+        };
+        const ProgramRun all = run(Root), quiet = run("-q " + Root), base = run(P("listed"));
+        SetMode(P("listed"), 0755);
+        SetMode(P("locked"), 0755);
+
+        const QByteArray denied = std::strerror(EACCES);
+        QCOMPARE(all.ExitCode, 0);
+        QCOMPARE(all.Out, Blocks("ok/a ok/b"));
+        QCOMPARE(all.Err, "Folder not searched: " + P("listed/").toUtf8() + " (" + denied +
+                              ")\nFolder not searched: " + P("locked/").toUtf8() + " (" + denied +
+                              ")\n");
+        QCOMPARE(quiet.Out + quiet.Err, Blocks("ok/a ok/b"));
+        QCOMPARE(base.ExitCode, 1);
+        QCOMPARE(base.Out, QByteArray());
+        QCOMPARE(base.Err, "dupliscan-cli: cannot search the folder \"" + P("listed").toUtf8() +
+                               "\" (no permission to open what it holds)\n");
     }
 
     void usageErrorsExitWithTwo_data() { AddRows(UsageRows); }

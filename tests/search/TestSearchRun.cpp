@@ -6,6 +6,9 @@
 
 #include <QTest>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <memory>
 
 using namespace TestSupport;
@@ -56,14 +59,26 @@ private slots:
                               << "" << P::NoFolder << 1;
         QTest::newRow("blanks") << "  "
                                 << " " << P::NoFolder << 1;
+        QTest::newRow("first listed, not searched") << "listed"
+                                                    << "" << P::NotSearchable << 1;
+        QTest::newRow("second unreadable") << "one"
+                                           << "locked" << P::Unreadable << 2;
     }
     void unusableFoldersAreRefused() {
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(BaseFolderProblem, problem);
         QFETCH(int, folder);
+        QVERIFY(MakeFolder(S->Root + "listed") && SetMode(S->Root + "listed", 0444));
+        QVERIFY(MakeFolder(S->Root + "locked") && SetMode(S->Root + "locked", 0));
         BaseFolders folders;
-        const SettledFolders settled = Settle(first, second, folders);
+        SettledFolders settled;
+        {
+            OwnerRightsOnly rights;
+            settled = Settle(first, second, folders);
+        }
+        SetMode(S->Root + "listed", 0755);
+        SetMode(S->Root + "locked", 0755);
         QCOMPARE(settled.Problem, problem);
         QCOMPARE(settled.Folder, folder);
         QVERIFY(S->Host.Questions.isEmpty());
@@ -275,6 +290,49 @@ private slots:
         QCOMPARE(result.Matches, 0);
         QVERIFY(MatchList().empty());
         QCOMPARE(S->Host.StatusLines.last(), GetPhrase(MainFormPhrases(), 18));
+    }
+
+    // The scan goes on past a folder it cannot search and names it once.
+    void foldersThatCannotBeSearchedAreNamed() {
+        S->Write("ok/a", "same");
+        S->Write("ok/b", "same");
+        S->Write("listed/c", "same");
+        S->Write("locked/d", "same");
+        // A chain of folders whose full names grow beyond what the system opens.
+        const QByteArray name(200, 'd');
+        QVERIFY(MakeFolder(S->Root + "deep"));
+        int fd = ::open(Platform::EncodeName(S->Root + "deep").constData(), O_RDONLY);
+        QString beyond = S->Root + "deep/";
+        for (int level = 0; level < PATH_MAX / 200 + 2; ++level) {
+            const int parent = fd;
+            QCOMPARE(::mkdirat(parent, name.constData(), 0755), 0);
+            fd = ::openat(parent, name.constData(), O_RDONLY);
+            ::close(parent);
+            if (Platform::EncodeName(beyond).size() < PATH_MAX)
+                beyond += QString::fromLatin1(name) + '/';
+        }
+        ::close(fd);
+        QVERIFY(SetMode(S->Root + "listed", 0444) && SetMode(S->Root + "locked", 0));
+        SearchRequest request;
+        request.Folder1 = S->Root;
+        SearchResult result;
+        {
+            OwnerRightsOnly rights;
+            result = RunSearch(request);
+        }
+        SetMode(S->Root + "listed", 0755);
+        SetMode(S->Root + "locked", 0755);
+        RunProgram("/bin/rm", {"-rf", "--", S->Root + "deep"});
+
+        QCOMPARE(result.Matches, 1);
+        const auto note = [](const QString &folder, int error) {
+            return GetPhraseParam(FileSearchPhrases(), 32, folder) + " (" +
+                   QString::fromLocal8Bit(std::strerror(error)) + ')';
+        };
+        const QString prefix = GetPhraseParam(FileSearchPhrases(), 32, QString());
+        QCOMPARE(S->Host.StatusLines.filter(prefix),
+                 (QStringList{note(beyond, ENAMETOOLONG), note(S->Root + "listed/", EACCES),
+                              note(S->Root + "locked/", EACCES)}));
     }
 
     void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
