@@ -63,7 +63,7 @@ const TMLStringList &MainFormPhrases() {
         l.Add255Obj(QStringLiteral("Verknüpfungen auf dem Desktop und im Startmenü anlegen?"), 36);
         l.Add255Obj(QStringLiteral("Fehler beim Speichern der Datei."), 37);
         l.Add255Obj(QStringLiteral("Keine Duplikate gefunden."), 38);
-        l.Add255Obj(QStringLiteral("Es gibt leider keinen 100%-Pixelvergleich.#13#Bitte wähle 95% "
+        l.Add255Obj(QStringLiteral("Es gibt leider keinen 100%-Pixelvergleich.#13#Bitte wähle 99% "
                                    "oder weniger."),
                     39);
         l.Add255Obj(QStringLiteral("Bitte wählen Sie \"Namen vergleichen\" und/oder \"Inhalte "

@@ -49,6 +49,7 @@ const OutputRow OutputRows[] = {
     {"pictures only with contents", Mine,
      "--images --no-contents --names --name-percent=100 --different-exts",
      "other/mine.doc sub/mine.txt"},
+    {"pictures at 99", Ab, "--images --percent 99", ""},
     {"only empty files", "e1= e2= sub/e3=", "%", ""},
     {"only files too large", "b1=3000 b2=3000", "--max-kb 1", ""},
 };
@@ -92,6 +93,8 @@ const UsageRow UsageRows[] = {
     {"nothing to compare", "--no-contents",
      R"(Please select "Compare names" and/or "Compare contents".)"},
     {"wildcard with contents", "--certain-file x.*", "The file name contains invalid characters."},
+    {"pictures at 100", "--images --percent 100",
+     "Unfortunately, a 100% pixel comparison is not available. Please select 99% or less."},
 };
 } // namespace
 

@@ -335,6 +335,23 @@ private slots:
                               note(S->Root + "locked/", EACCES)}));
     }
 
+    // The highest percentage a picture search takes is the one its refusal names.
+    void thePictureLimitIsTheOneTheMessageNames() {
+        SearchRequest request;
+        request.Folder1 = S->Root + "one";
+        request.Options.ImageMode = true;
+        int percent = 100;
+        for (; percent >= 60; --percent) {
+            request.Options.ContentPercent = quint8(percent);
+            const SearchResult result = RunSearch(request);
+            if (result.Ran())
+                break;
+            QCOMPARE(result.Options, OptionProblem::PixelHundred);
+        }
+        const QString message = GetPhrase(MainFormPhrases(), 39);
+        QVERIFY2(message.contains(QString::number(percent) + '%'), qPrintable(message));
+    }
+
     void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
         S->Write("one/a", "same");
         S->Write("one/inner/b", "same");
