@@ -28,6 +28,20 @@ QString Phrase(int id) {
     return GetPhrase(MainFormPhrases(), id);
 }
 
+// The message for a certain file that a content search cannot take.
+int CertainFilePhrase(CertainFileProblem problem) {
+    switch (problem) {
+    case CertainFileProblem::Folder:
+        return 47;
+    case CertainFileProblem::Link:
+        return 48;
+    case CertainFileProblem::NotAFile:
+        return 49;
+    default:
+        return 45;
+    }
+}
+
 QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
     const QString digit = QString::number(result.ProblemFolder);
     const QString path = result.ProblemFolder == 2 ? a.Request.Folder2 : a.Request.Folder1;
@@ -64,7 +78,11 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     case CertainFileProblem::InvalidCharacters:
         return Fail(BadUsage, Phrase(46));
     case CertainFileProblem::Missing:
-        return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Request.Options.CertainFile);
+    case CertainFileProblem::Folder:
+    case CertainFileProblem::Link:
+    case CertainFileProblem::NotAFile:
+        return Fail(CannotRun, Phrase(CertainFilePhrase(result.CertainFile)) + QLatin1Char(' ') +
+                                   a.Request.Options.CertainFile);
     case CertainFileProblem::None:
         break;
     }

@@ -703,19 +703,29 @@ void MainWindow::WriteBackSettled(const SearchResult &result) {
 }
 
 void MainWindow::ShowRefusal(const SearchResult &result) {
-    switch (result.CertainFile) {
-    case CertainFileProblem::Empty:
-    case CertainFileProblem::InvalidCharacters:
-    case CertainFileProblem::Missing: {
-        const int phrase = result.CertainFile == CertainFileProblem::Empty               ? 44
-                           : result.CertainFile == CertainFileProblem::InvalidCharacters ? 46
-                                                                                         : 45;
-        ::ShowError(Phrase(phrase));
+    const int certainFilePhrase = [&] {
+        switch (result.CertainFile) {
+        case CertainFileProblem::Empty:
+            return 44;
+        case CertainFileProblem::Missing:
+            return 45;
+        case CertainFileProblem::InvalidCharacters:
+            return 46;
+        case CertainFileProblem::Folder:
+            return 47;
+        case CertainFileProblem::Link:
+            return 48;
+        case CertainFileProblem::NotAFile:
+            return 49;
+        case CertainFileProblem::None:
+            break;
+        }
+        return 0;
+    }();
+    if (certainFilePhrase != 0) {
+        ::ShowError(Phrase(certainFilePhrase));
         ui->CertainFileEd->setFocus();
         return;
-    }
-    case CertainFileProblem::None:
-        break;
     }
     switch (result.Options) {
     case OptionProblem::NoMethod:

@@ -214,6 +214,7 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
     info.Exists = true;
     info.IsFolder = S_ISDIR(st.st_mode);
     info.IsFile = S_ISREG(st.st_mode);
+    info.IsLink = S_ISLNK(st.st_mode);
     info.Size = st.st_size;
     info.Attributes = AttributesOf(st, name);
     info.WriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);

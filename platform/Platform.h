@@ -153,6 +153,7 @@ struct FileInfo {
     bool Exists = false;
     bool IsFolder = false;
     bool IsFile = false;
+    bool IsLink = false;
     qint64 Size = 0;
     quint32 Attributes = 0;
     qint64 WriteTime = 0;

@@ -33,6 +33,9 @@ enum class CertainFileProblem {
     Empty,             // no name given
     InvalidCharacters, // a character no file name may hold
     Missing,           // a content search needs the file itself
+    Folder,            // ... and a folder is none
+    Link,              // ... nor is a symbolic link, which is never followed
+    NotAFile,          // ... nor a device, pipe or socket
 };
 enum class BaseFolderProblem {
     None,

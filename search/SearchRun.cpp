@@ -59,6 +59,20 @@ bool ContainsProgramFolder(const QString &key, const QStringList &folders) {
     return false;
 }
 
+// What stands under the name of the certain file a content search needs.
+CertainFileProblem ContentFileProblem(const QString &resolved) {
+    if (!resolved.contains(Platform::PathDelimiter()))
+        return CertainFileProblem::Missing;
+    const Platform::FileInfo info = Platform::StatPath(resolved, false);
+    if (info.IsFile)
+        return CertainFileProblem::None;
+    if (!info.Exists)
+        return CertainFileProblem::Missing;
+    if (info.IsFolder)
+        return CertainFileProblem::Folder;
+    return info.IsLink ? CertainFileProblem::Link : CertainFileProblem::NotAFile;
+}
+
 // The checks that need nothing but the request: the certain file's name, the
 // comparison methods, the picture percentage, and the certain file itself.
 SearchResult CheckRequest(SearchOptions &o, bool certainFileMode) {
@@ -77,11 +91,10 @@ SearchResult CheckRequest(SearchOptions &o, bool certainFileMode) {
     if (!o.CertainFile.isEmpty()) {
         o.CertainFile = ResolveCertainFile(o.CertainFile);
         // Only a names search may look for the twins of a file that is not there.
-        if (o.CompareContents && (!o.CertainFile.contains(Platform::PathDelimiter()) ||
-                                  !Platform::StatPath(o.CertainFile, false).IsFile)) {
-            result.CertainFile = CertainFileProblem::Missing;
+        if (o.CompareContents)
+            result.CertainFile = ContentFileProblem(o.CertainFile);
+        if (result.CertainFile != CertainFileProblem::None)
             return result;
-        }
     }
     if (o.ImageMode && o.ContentPercent > 99)
         result.Options = OptionProblem::PixelHundred;

@@ -64,6 +64,9 @@ const ErrorRow FolderProblemRows[] = {
     {"unwritable output", "-o %/file/out %", "cannot write"},
     {"full output device", "-o /dev/full %", "/dev/full"},
     {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
+    {"certain file a folder", "--certain-file %/sub %", "is a folder&%/sub"},
+    {"certain file a link", "--certain-file %/link %", "is a symbolic link&%/link"},
+    {"certain file a pipe", "--certain-file pipe %", "not a regular file&pipe"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
     {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };
@@ -235,6 +238,8 @@ private slots:
     void folderProblemsExitWithOne() {
         Write("dup", "same");
         Write("sub/dup", "same");
+        QCOMPARE(::symlink("dup", Platform::EncodeName(P("link")).constData()), 0);
+        QVERIFY(MakeFifo(P("pipe")));
         ExpectError(FolderProblemRows[Data<int>("row")], 1);
     }
 

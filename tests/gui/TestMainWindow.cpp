@@ -494,6 +494,8 @@ private slots:
             << "certain=name.*" << Phrase(46) << "CertainFileEd" << false;
         QTest::newRow("missing certain file")
             << "certain=@none.txt" << Phrase(45) << "CertainFileEd" << false;
+        QTest::newRow("certain file a folder")
+            << "certain=@a" << Phrase(47) << "CertainFileEd" << false;
         QTest::newRow("pictures at 100 %") << "pictures" << Phrase(39) << "" << false;
         QTest::newRow("no folder") << "folder=" << Phrase(14) << "" << true;
         QTest::newRow("blank folder") << "folder=   " << Phrase(14) << "" << true;
