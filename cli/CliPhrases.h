@@ -23,6 +23,7 @@ enum CliPhraseId {
     PhraseUnknownLanguage = 17,
     PhrasePhrasesSaved = 18,
     PhraseFolderNotSearchable = 19,
+    PhraseTwoBaseFoldersNeeded = 20,
     // The usage text, line by line.
     PhraseUsageFirst = 40,
 };

@@ -69,6 +69,8 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
         return Fail(BadUsage, Phrase(40));
     case OptionProblem::PixelHundred:
         return Fail(BadUsage, Phrase(39));
+    case OptionProblem::TwoFoldersNeeded:
+        return Fail(CannotRun, CliPhrase(PhraseTwoBaseFoldersNeeded));
     case OptionProblem::None:
         break;
     }

@@ -734,6 +734,7 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
     case OptionProblem::PixelHundred:
         ::ShowError(Phrase(39));
         return;
+    case OptionProblem::TwoFoldersNeeded: // the window's folder mode follows its folders
     case OptionProblem::None:
         break;
     }

@@ -18,6 +18,10 @@ struct SearchRequest {
     bool CertainFileMode = false;
     // A similarity run also reports identical copies.
     bool IncludeHundred = true;
+    // The user named the folder mode in words (the command line): a search
+    // that cannot keep it is refused instead of changed. A window's radio
+    // buttons follow the folders, so the window leaves this off.
+    bool FolderModeFixed = false;
     FilterSettings Filter;
 };
 
@@ -27,6 +31,9 @@ enum class OptionProblem {
     None,
     NoMethod,     // neither contents nor names are compared
     PixelHundred, // pictures cannot be compared at 100 %
+    // Pairs across base folders need two folders, neither inside the other
+    // (only where FolderModeFixed).
+    TwoFoldersNeeded,
 };
 enum class CertainFileProblem {
     None,

@@ -185,7 +185,7 @@ void EndRun(RunOutcome outcome) {
 }
 } // namespace
 
-SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
+SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders, bool askNested) {
     SearchContext &c = Context();
     for (;;) {
         const QString typed1 = TypedFolder(folders.Folder1);
@@ -216,6 +216,12 @@ SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
         c.IncludeSubfolders = includeSubfolders;
         if (!includeSubfolders || folders.Folder2.isEmpty())
             return {};
+        if (!askNested && (c.BaseFolderKey1.startsWith(c.BaseFolderKey2) ||
+                           c.BaseFolderKey2.startsWith(c.BaseFolderKey1))) {
+            folders.Folder2.clear();
+            c.BaseFolderKey2.clear();
+            return {};
+        }
 
         if (c.BaseFolderKey2.startsWith(c.BaseFolderKey1)) {
             if (!ConfirmNestedFolders(QStringLiteral("1"), QStringLiteral("2")))
@@ -303,7 +309,9 @@ SearchResult RunSearch(const SearchRequest &request) {
         return result;
 
     BaseFolders folders{request.Folder1, request.Folder2};
-    const SettledFolders settled = SettleBaseFolders(folders, request.IncludeSubfolders);
+    const bool basesFixed = request.FolderModeFixed && options.FolderMode == 2;
+    const SettledFolders settled =
+        SettleBaseFolders(folders, request.IncludeSubfolders, !basesFixed);
     result.Settled.Folder1 = folders.Folder1;
     result.Settled.Folder2 = folders.Folder2;
     result.Folder = settled.Problem;
@@ -314,7 +322,11 @@ SearchResult RunSearch(const SearchRequest &request) {
         return result;
     // A second folder that was the first, or inside it, leaves one base
     // folder, in which no two files lie in different base folders: pairs
-    // from different folders count instead.
+    // from different folders count instead, unless the user named the mode.
+    if (basesFixed && folders.Folder2.isEmpty()) {
+        result.Options = OptionProblem::TwoFoldersNeeded;
+        return result;
+    }
     if (options.FolderMode == 2 && folders.Folder2.isEmpty() &&
         !request.Folder2.trimmed().isEmpty())
         options.FolderMode = 1;

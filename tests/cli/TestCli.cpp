@@ -52,6 +52,8 @@ const OutputRow OutputRows[] = {
     {"pictures at 99", Ab, "--images --percent 99", ""},
     {"only empty files", "e1= e2= sub/e3=", "%", ""},
     {"only files too large", "b1=3000 b2=3000", "--max-kb 1", ""},
+    {"bases apart, subfolders left out", "d/a=1 d/sub/b=1",
+     "--folders different-bases --no-subfolders d d/sub", "d/a d/sub/b"},
 };
 
 // The arguments and what the one error line names: each '&'-separated part, "%" the root.
@@ -67,6 +69,9 @@ const ErrorRow FolderProblemRows[] = {
     {"certain file a folder", "--certain-file %/sub %", "is a folder&%/sub"},
     {"certain file a link", "--certain-file %/link %", "is a symbolic link&%/link"},
     {"certain file a pipe", "--certain-file pipe %", "not a regular file&pipe"},
+    {"bases nested", "--folders different-bases --yes % %/sub", "two separate folders"},
+    {"bases the same", "--folders different-bases % %/", "two separate folders"},
+    {"bases, one folder", "--folders different-bases %", "two separate folders"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
     {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };

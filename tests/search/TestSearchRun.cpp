@@ -352,6 +352,35 @@ private slots:
         QVERIFY2(message.contains(QString::number(percent) + '%'), qPrintable(message));
     }
 
+    // Named by the user, pairs across base folders are never silently turned
+    // into another mode; nested folders are then not even asked about.
+    void aFixedBaseFolderModeNeedsTwoSeparateFolders_data() {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("subfolders");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("around the first") << "." << true << true;
+        QTest::newRow("none") << "" << true << true;
+        QTest::newRow("inside, subfolders left out") << "one/inner" << false << false;
+    }
+    void aFixedBaseFolderModeNeedsTwoSeparateFolders() {
+        QFETCH(QString, second);
+        QFETCH(bool, subfolders);
+        QFETCH(bool, refused);
+        S->Write("one/a", "same");
+        S->Write("onex/b", "same");
+        SearchRequest request;
+        request.Folder1 = S->Root + "one";
+        request.Folder2 = second.isEmpty() ? second : S->Root + second;
+        request.IncludeSubfolders = subfolders;
+        request.Options.FolderMode = 2;
+        request.FolderModeFixed = true;
+        const SearchResult result = RunSearch(request);
+        QCOMPARE(result.Options == OptionProblem::TwoFoldersNeeded, refused);
+        QCOMPARE(result.Ran(), !refused);
+        QCOMPARE(RunState(), refused ? RunStateValue::Idle : RunStateValue::Finished);
+        QVERIFY(S->Host.Questions.isEmpty());
+    }
+
     void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {
         S->Write("one/a", "same");
         S->Write("one/inner/b", "same");
