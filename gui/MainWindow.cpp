@@ -703,19 +703,29 @@ void MainWindow::WriteBackSettled(const SearchResult &result) {
 }
 
 void MainWindow::ShowRefusal(const SearchResult &result) {
-    switch (result.CertainFile) {
-    case CertainFileProblem::Empty:
-    case CertainFileProblem::InvalidCharacters:
-    case CertainFileProblem::Missing: {
-        const int phrase = result.CertainFile == CertainFileProblem::Empty               ? 44
-                           : result.CertainFile == CertainFileProblem::InvalidCharacters ? 46
-                                                                                         : 45;
-        ::ShowError(Phrase(phrase));
+    const int certainFilePhrase = [&] {
+        switch (result.CertainFile) {
+        case CertainFileProblem::Empty:
+            return 44;
+        case CertainFileProblem::Missing:
+            return 45;
+        case CertainFileProblem::InvalidCharacters:
+            return 46;
+        case CertainFileProblem::Folder:
+            return 47;
+        case CertainFileProblem::Link:
+            return 48;
+        case CertainFileProblem::NotAFile:
+            return 49;
+        case CertainFileProblem::None:
+            break;
+        }
+        return 0;
+    }();
+    if (certainFilePhrase != 0) {
+        ::ShowError(Phrase(certainFilePhrase));
         ui->CertainFileEd->setFocus();
         return;
-    }
-    case CertainFileProblem::None:
-        break;
     }
     switch (result.Options) {
     case OptionProblem::NoMethod:
@@ -724,6 +734,7 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
     case OptionProblem::PixelHundred:
         ::ShowError(Phrase(39));
         return;
+    case OptionProblem::TwoFoldersNeeded: // the window's folder mode follows its folders
     case OptionProblem::None:
         break;
     }
@@ -741,6 +752,9 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
         break;
     case BaseFolderProblem::Unreadable:
         ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderUnreadable, digit) + path);
+        break;
+    case BaseFolderProblem::NotSearchable:
+        ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderNotSearchable, digit) + path);
         break;
     case BaseFolderProblem::NoFolder:
         ::ShowError(Phrase(14));

@@ -101,9 +101,16 @@ public:
     // a file or folder worth delivering, `usable` is false.
     bool Next(DirEntry &entry, bool &usable);
     void Close();
+    // Why the last Open or OpenChild failed, or why entries of the open folder
+    // could not be looked at (a folder that may be listed but not searched),
+    // in the system's words. Empty when nothing was missed, and when a folder
+    // was passed over on purpose (a link, a kernel file system, a loop) or had
+    // gone meanwhile.
+    const QString &FailureReason() const { return Failure; }
 
 private:
     bool Adopt(int fd, const FolderReader *parent);
+    void Fail(int error);
 
     int Fd = -1;
     void *Dir = nullptr; // the listing, over a descriptor of its own
@@ -112,6 +119,7 @@ private:
     qsizetype PathBytes = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
+    QString Failure;
 };
 
 // Called after a folder's listing, just before each subfolder is opened, with
@@ -145,6 +153,7 @@ struct FileInfo {
     bool Exists = false;
     bool IsFolder = false;
     bool IsFile = false;
+    bool IsLink = false;
     qint64 Size = 0;
     quint32 Attributes = 0;
     qint64 WriteTime = 0;
@@ -154,7 +163,8 @@ struct FileInfo {
 // Looks at the path itself; a symbolic link is followed only when asked.
 FileInfo StatPath(const QString &path, bool followLinks);
 
-enum class FolderProblem { None, Missing, NotAFolder, Unreadable };
+// NotSearchable: the folder may be listed, but nothing in it opened.
+enum class FolderProblem { None, Missing, NotAFolder, Unreadable, NotSearchable };
 FolderProblem CheckFolder(const QString &folder);
 
 // Absolute form of a folder typed by the user, relative to the current folder.

@@ -90,6 +90,7 @@ const TMLStringList &FileSearchPhrases() {
         l.Add255Obj(QStringLiteral("%1 Duplikate gefunden"), 17);
         l.Add255Obj(QStringLiteral("%1 ähnliche Dateien gefunden"), 30);
         l.Add255Obj(QStringLiteral("Übereinstimmung"), 31);
+        l.Add255Obj(QStringLiteral("Ordner nicht durchsucht: %1"), 32);
         return l;
     }();
     return list;
