@@ -29,8 +29,8 @@
 #include <ftw.h>
 #include <functional>
 #include <linux/capability.h>
-#include <sys/prctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
