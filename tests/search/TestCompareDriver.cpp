@@ -50,7 +50,8 @@ public:
             if (sameSize && sum(first) == UnreadableSum)
                 return Verdict::EndHead;
             if (!sameSize || sum(second) == UnreadableSum || sum(second) != sum(first) ||
-                FilesEqual(FullPathOf(first), FullPathOf(second)) != ByteComparison::Equal)
+                FilesEqual(FullPathOf(first), FullPathOf(second), first.Record->Size) !=
+                    ByteComparison::Equal)
                 return Verdict::Skip;
             percent = 100;
         }
