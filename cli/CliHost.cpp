@@ -58,6 +58,13 @@ void CliHost::SetStatusLine(int index, const QString &) {
         Lines = index + 1;
 }
 
+void CliHost::Notice(const QString &text) {
+    if (Quiet)
+        return;
+    ClearProgress();
+    PrintError(text);
+}
+
 void CliHost::SetProgress(int position, int maximum) {
     Position = position;
     Maximum = maximum;

@@ -14,6 +14,8 @@ public:
     void AddStatusLine(const QString &text) override;
     int StatusLineCount() const override { return Lines; }
     void SetStatusLine(int index, const QString &text) override;
+    // On standard error, unless quiet.
+    void Notice(const QString &text) override;
     void SetProgress(int position, int maximum) override;
     void ProcessMessages() override;
     void ShowInfo(const QString &text) override;

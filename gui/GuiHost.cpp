@@ -34,6 +34,10 @@ void GuiHost::ClearStatusLines() {
     MemoChanged = true;
 }
 
+void GuiHost::Notice(const QString &text) {
+    AddStatusLine(text);
+}
+
 void GuiHost::ShowStatus(const QString &text) {
     if (Busy)
         Busy->AddLine(text);

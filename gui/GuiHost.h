@@ -27,6 +27,8 @@ public:
     void SetStatusLine(int index, const QString &text) override;
     void ClearStatusLines() override;
     void ShowStatus(const QString &text) override;
+    // Notices join the status lines of the run.
+    void Notice(const QString &text) override;
 
     void SetProgress(int position, int maximum) override;
     void SetTitle(const QString &text) override;

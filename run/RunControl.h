@@ -31,6 +31,9 @@ public:
     // a window scrolls past and forgets. A host without such a place keeps
     // them with the other status lines.
     virtual void ShowStatus(const QString &text) { AddStatusLine(text); }
+    // A line the user should see, even where the other status lines go
+    // unseen: a file left out of the result, for one.
+    virtual void Notice(const QString &text) { AddStatusLine(text); }
 
     virtual void SetProgress(int /*position*/, int /*maximum*/) {}
     virtual void SetTitle(const QString &) {}

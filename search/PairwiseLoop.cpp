@@ -90,6 +90,9 @@ const TMLStringList &FileSearchPhrases() {
         l.Add255Obj(QStringLiteral("%1 Duplikate gefunden"), 17);
         l.Add255Obj(QStringLiteral("%1 ähnliche Dateien gefunden"), 30);
         l.Add255Obj(QStringLiteral("Übereinstimmung"), 31);
+        l.Add255Obj(QStringLiteral(
+                        "Die Datei hat sich während der Suche geändert und wurde weggelassen: %1"),
+                    32);
         return l;
     }();
     return list;

@@ -114,6 +114,7 @@ public:
     QStringList Errors;
     QStringList Questions;
     QStringList Titles;
+    QStringList Notices;
     bool Answer = true;
     bool IsTerminating = false;
     int MessageCalls = 0;
@@ -128,6 +129,7 @@ public:
         StatusLines[index] = text;
     }
     void ClearStatusLines() override { StatusLines.clear(); }
+    void Notice(const QString &text) override { Notices.append(text); }
     void SetTitle(const QString &text) override { Titles.append(text); }
     void ProcessMessages() override {
         ++MessageCalls;
