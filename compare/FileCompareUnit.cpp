@@ -5,6 +5,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,19 @@ quint64 HashBytes(const unsigned char *bytes, qint64 n, quint64 before = 0) {
     constexpr quint64 Multiplier = 0x9E3779B97F4A7C15ULL;
     const quint64 seed = ((before ^ quint64(n)) * Multiplier) | 1;
     return qHashBits(bytes, std::size_t(n), std::size_t(seed));
+}
+
+// A stretch that is a hole in both files reads as zeros in both: sparse files
+// (disk images, preallocated files) are compared over their stored bytes only.
+bool SkipCommonHole(Platform::ReadFile &a, Platform::ReadFile &b, qint64 done, qint64 &remaining) {
+    if (!a.MayHaveHoles() || !b.MayHaveHoles())
+        return true;
+    const qint64 nextA = a.NextData(done), nextB = b.NextData(done);
+    if (nextA == done && nextB == done)
+        return true;
+    const qint64 hole = std::min({nextA, nextB, done + remaining}) - done;
+    remaining -= hole;
+    return a.Seek(done + hole) && b.Seek(done + hole);
 }
 } // namespace
 
@@ -84,14 +98,14 @@ quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHa
     return (sum == 0 || sum == UnreadableSum) ? 1 : sum;
 }
 
-ByteComparison FilesEqual(const QString &first, const QString &second) {
+ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize) {
     if (!BufferA && !AllocCompareBuffers())
         return ByteComparison::Unreadable;
     Platform::ReadFile a, b;
     if (!a.Open(first) || !b.Open(second))
         return ByteComparison::Unreadable;
-    const qint64 size = a.Size();
-    if (size != b.Size())
+    const qint64 size = scannedSize;
+    if (a.Size() != size || b.Size() != size)
         return ByteComparison::Different;
     qint64 remaining = size;
     bool firstChunk = true;
@@ -106,6 +120,11 @@ ByteComparison FilesEqual(const QString &first, const QString &second) {
             ProcessMessages();
             if (RunState() == RunStateValue::StopRequested)
                 return ByteComparison::Stopped;
+            if (!SkipCommonHole(a, b, size - remaining, remaining))
+                return ByteComparison::Unreadable;
+            if (remaining == 0)
+                break;
+            chunk = std::min(remaining, CompareBufferSize);
         }
         firstChunk = false;
         if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
@@ -116,7 +135,8 @@ ByteComparison FilesEqual(const QString &first, const QString &second) {
             return ByteComparison::Different;
         remaining -= chunk;
     }
-    return ByteComparison::Equal;
+    // Bytes behind the compared ones were written while the files were read.
+    return a.AtEnd() && b.AtEnd() ? ByteComparison::Equal : ByteComparison::Different;
 }
 
 bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,

@@ -38,8 +38,11 @@ bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64
                    qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn);
 enum class ByteComparison { Equal, Different, Unreadable, Stopped };
 // Byte for byte in chunks of the compare buffers, letting events through
-// between chunks; Stopped when a stop was requested meanwhile.
-ByteComparison FilesEqual(const QString &first, const QString &second);
+// between chunks; Stopped when a stop was requested meanwhile. Both files must
+// still have the size the scan saw (scannedSize) and end where the compared
+// bytes end: a file that changed its size since the scan or grows during the
+// comparison is Different.
+ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200
 // bytes. No block comparison can score more, so it bounds a pair from above.

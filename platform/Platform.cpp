@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -385,6 +386,7 @@ bool ReadFile::Open(const QString &path) {
     }
     Fd = fd;
     FileSize = st.st_size;
+    Sparse = qint64(st.st_blocks) * 512 < qint64(st.st_size);
     return true;
 }
 
@@ -407,11 +409,32 @@ bool ReadFile::ReadExactly(char *buffer, qint64 count) {
     return true;
 }
 
+bool ReadFile::AtEnd() {
+    if (Fd < 0)
+        return false;
+    char byte;
+    ssize_t got;
+    do
+        got = read(Fd, &byte, 1);
+    while (got < 0 && errno == EINTR);
+    return got == 0;
+}
+
+qint64 ReadFile::NextData(qint64 position) {
+    if (Fd < 0)
+        return position;
+    const off_t data = lseek(Fd, position, SEEK_DATA);
+    if (data >= position)
+        return data;
+    return data < 0 && errno == ENXIO ? std::max(position, FileSize) : position;
+}
+
 void ReadFile::Close() {
     if (Fd >= 0)
         close(Fd);
     Fd = -1;
     FileSize = 0;
+    Sparse = false;
 }
 
 FileInfo StatPath(const QString &path, bool followLinks) {

@@ -142,11 +142,21 @@ public:
     bool Seek(qint64 position);
     // Reads exactly count bytes; false on any error or short read.
     bool ReadExactly(char *buffer, qint64 count);
+    // True when a read from here gives the end of the file: no byte follows.
+    bool AtEnd();
+    // The file takes less room on disk than its size: it may have holes.
+    bool MayHaveHoles() const { return Sparse; }
+    // Where the next stored bytes begin, at or after position: the end of a
+    // hole of a sparse file, which reads as zeros, or the size when only a
+    // hole follows. Without holes (or where the system keeps none) position
+    // itself. Moves the read position; Seek before the next read.
+    qint64 NextData(qint64 position);
     void Close();
 
 private:
     int Fd = -1;
     qint64 FileSize = 0;
+    bool Sparse = false;
 };
 
 struct FileInfo {

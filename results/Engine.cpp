@@ -4,6 +4,7 @@
 #include "compare/FilterUnit.h"
 #include "compare/ImageCompareUnit.h"
 #include "compare/ImageDecoder.h"
+#include "compare/StreamUnit.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
@@ -22,6 +23,7 @@ void ResetEngine() {
     ClearMatchList();
     ResetPairwiseLoop();
     ResetFileCompare();
+    ResetStreamUnit();
     ResetFilter();
     ResetImageCompare();
     ResetImageDecoder();

@@ -263,7 +263,8 @@ private:
             return Verdict::EndHead; // an unreadable head has no partner at all
         if (!ReadSum(j) || !SumsAgree(i, j))
             return Verdict::Skip;
-        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]))) {
+        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]),
+                           a.Size)) {
         case ByteComparison::Equal:
             percent = 100;
             return Verdict::Match;

@@ -91,6 +91,9 @@ const TMLStringList &FileSearchPhrases() {
         l.Add255Obj(QStringLiteral("%1 ähnliche Dateien gefunden"), 30);
         l.Add255Obj(QStringLiteral("Übereinstimmung"), 31);
         l.Add255Obj(QStringLiteral("Ordner nicht durchsucht: %1"), 32);
+        l.Add255Obj(QStringLiteral(
+                        "Die Datei hat sich während der Suche geändert und wurde weggelassen: %1"),
+                    33);
         return l;
     }();
     return list;

@@ -143,11 +143,11 @@ int SimilarityPairs::ContentPercent(int i, int j) {
 
 // Both files usually sit whole in the readers after the block comparison, so
 // they are compared there instead of being read once more.
-bool SimilarityPairs::SameContents() {
+bool SimilarityPairs::SameContents(qint64 scannedSize) {
     if (A->HoldsWholeFile() && B->HoldsWholeFile() && A->FileName == HeadPath &&
         B->FileName == PartnerPath)
         return A->Size == B->Size && std::memcmp(A->Buffer, B->Buffer, std::size_t(A->Size)) == 0;
-    return FilesEqual(HeadPath, PartnerPath) == ByteComparison::Equal;
+    return FilesEqual(HeadPath, PartnerPath, scannedSize) == ByteComparison::Equal;
 }
 
 PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
@@ -186,7 +186,7 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
         if (p < Options.ContentPercent)
             return Verdict::Skip;
     }
-    if (p == 100 && a.Size == b.Size && !Include100 && SameContents())
+    if (p == 100 && a.Size == b.Size && !Include100 && SameContents(a.Size))
         return Verdict::Skip;
 
     percent = quint8(p);

@@ -34,7 +34,7 @@ private:
     void BuildSizeOrder();
     int ImagePercent(int i, int j);
     int ContentPercent(int i, int j);
-    bool SameContents();
+    bool SameContents(qint64 scannedSize);
 
     const SearchOptions &Options;
     const bool Include100;

@@ -118,6 +118,7 @@ public:
     QStringList Errors;
     QStringList Questions;
     QStringList Titles;
+    QStringList Notes;
     bool Answer = true;
     bool IsTerminating = false;
     int MessageCalls = 0;
@@ -132,6 +133,7 @@ public:
         StatusLines[index] = text;
     }
     void ClearStatusLines() override { StatusLines.clear(); }
+    void ShowNote(const QString &text) override { Notes.append(text); }
     void SetTitle(const QString &text) override { Titles.append(text); }
     void ProcessMessages() override {
         ++MessageCalls;

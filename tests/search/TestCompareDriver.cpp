@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QFileInfo>
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -56,7 +57,7 @@ public:
             ProcessMessages();
             if (StopOrTerminate())
                 return Verdict::EndHead;
-            if (FilesEqual(FullPathOf(first), FullPathOf(second)) != ByteComparison::Equal)
+            if (FilesEqual(FullPathOf(first), FullPathOf(second), first.Record->Size) != ByteComparison::Equal)
                 return Verdict::Skip;
             percent = 100;
         }
@@ -138,6 +139,69 @@ private slots:
         QCOMPARE(ScanAndCompare(outcome), 2);
         QCOMPARE(MatchBlocks(), (Blocks{{"aaaaa.txt", "aaaab.txt"}, {"aaabb.txt", "aaabc.txt"}}));
         QCOMPARE(MatchList()[1].Record->Percent, quint8(1)); // a name match scores 1
+    }
+
+    // Every member is compared with its head at its own moment. A file that
+    // is no longer as the scan saw it leaves the result with one notice; a
+    // block whose head changed is given up whole, one left with its head
+    // alone goes.
+    void filesChangedDuringTheSearchLeaveTheResult_data() {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<QString>("changed");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Blocks>("blocks");
+        for (const int percent : {100, 80}) {
+            const auto row = [&](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(QStringLiteral("%1 %, %2").arg(percent).arg(name)))
+                       << percent;
+            };
+            row("a member rewritten") << "c"
+                                      << "rewrite" << Blocks{{"a", "b"}, {"d", "e"}};
+            row("a member grown, its head left alone") << "e"
+                                                       << "grow" << Blocks{{"a", "b", "c"}};
+            row("the head touched") << "a"
+                                    << "touch" << Blocks{{"d", "e"}};
+            row("a member removed") << "b"
+                                    << "remove" << Blocks{{"a", "c"}, {"d", "e"}};
+        }
+    }
+    void filesChangedDuringTheSearchLeaveTheResult() {
+        QFETCH(int, percent);
+        QFETCH(QString, changed);
+        QFETCH(QString, how);
+        QFETCH(Blocks, blocks);
+        // Written long ago, so that any change gives a new last-write time.
+        const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+        for (const char *name : {"a", "b", "c", "d", "e"}) {
+            QFile file(S->Write(name, RandomData(3000, QByteArray(name) < "d" ? 1 : 2)));
+            QVERIFY(file.open(QIODevice::ReadWrite) &&
+                    file.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        const QString path = S->Root + changed;
+        bool done = false;
+        S->Host.OnMessages = [&](int) {
+            if (done || CountInBlocks() < 5) // all five compared and in blocks
+                return;
+            done = true;
+            QFile file(path);
+            if (how == "rewrite")
+                QVERIFY(WriteFile(path, RandomData(3000, 3)));
+            else if (how == "grow")
+                QVERIFY(file.open(QIODevice::Append) && file.write("x") == 1);
+            else if (how == "touch")
+                QVERIFY(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(QDateTime::currentDateTime(),
+                                         QFileDevice::FileModificationTime));
+            else
+                QVERIFY(file.remove());
+        };
+        Context().Options.ContentPercent = quint8(percent);
+        RunOutcome outcome{};
+        const int matches = ScanAndCompare(outcome);
+        QVERIFY(done);
+        QCOMPARE(MatchBlocks(), blocks);
+        QCOMPARE(matches, int(MatchList().size()) - int(blocks.size()));
+        QCOMPARE(S->Host.Notes, QStringList{GetPhraseParam(FileSearchPhrases(), 33, path)});
     }
 
     void certainFileOnlyFindsItsOwnTwins() {

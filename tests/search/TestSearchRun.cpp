@@ -349,7 +349,7 @@ private slots:
                    QString::fromLocal8Bit(std::strerror(error)) + ')';
         };
         const QString prefix = GetPhraseParam(FileSearchPhrases(), 32, QString());
-        QCOMPARE(S->Host.StatusLines.filter(prefix),
+        QCOMPARE(S->Host.Notes.filter(prefix),
                  (QStringList{note(beyond, ENAMETOOLONG), note(S->Root + "listed/", EACCES),
                               note(S->Root + "locked/", EACCES)}));
     }
