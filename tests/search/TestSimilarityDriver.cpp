@@ -39,9 +39,10 @@ class TestSimilarityDriver : public QObject {
         S->Host.StatusLines.clear();
     }
     // Scans and compares; gives the match list as "head> member:percent ...".
-    QString Search(quint8 percent, bool include100 = true) {
+    QString Search(quint8 percent, bool include100 = true, bool images = false) {
         SearchOptions options;
         options.ContentPercent = percent;
+        options.ImageMode = images;
         options.MaxDuplicates = 0;
         Scan(options);
         RunOutcome outcome{};
@@ -104,13 +105,45 @@ private slots:
     }
 
     void identicalCopiesFollowTheIncludeHundredFlag() {
-        const QByteArray bytes = RandomBytes(2000, 7);
+        const QByteArray bytes = RandomBytes(20000, 7);
         S->Write("a.bin", bytes);
         S->Write("b.bin", bytes);
-        // Same blocks in another order score 100 without being a copy.
-        S->Write("c.bin", bytes.mid(100, 100) + bytes.left(100) + bytes.mid(200));
-        QCOMPARE(Search(80, true), QStringLiteral("a.bin> b.bin:100 c.bin:100"));
-        QCOMPARE(Search(80, false), QStringLiteral("a.bin> c.bin:100"));
+        // Every block is found in the copy with its twenty blocks reversed, yet
+        // only a byte-identical copy scores 100.
+        QByteArray reversed;
+        for (int k = 19; k >= 0; --k)
+            reversed += bytes.mid(k * 1000, 1000);
+        S->Write("c.bin", reversed);
+        QCOMPARE(Search(80, true), QStringLiteral("a.bin> b.bin:100 c.bin:99"));
+        QCOMPARE(Search(80, false), QStringLiteral("a.bin> c.bin:99"));
+    }
+
+    // Whatever the method measures, a byte-identical copy scores 100, reaches
+    // any percentage and is left out without the include-100 flag.
+    void identicalFilesScoreHundred_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("419 bytes") << ".bin" << qint64(419);
+        QTest::newRow("10,019 bytes") << ".bin" << qint64(10019);
+        QTest::newRow("300 bytes, too small for blocks") << ".bin" << qint64(300);
+        QTest::newRow("recordings of 1 MiB") << ".mp3" << qint64(1048576);
+        QTest::newRow("recordings below 1 MiB") << ".mp3" << qint64(600000);
+        QTest::newRow("recordings above 15 MiB") << ".mp3" << qint64(16 * 1048576 + 7);
+        QTest::newRow("a picture that does not decode") << ".png" << qint64(5003);
+    }
+    void identicalFilesScoreHundred() {
+        QFETCH(QString, extension);
+        QFETCH(qint64, size);
+        const QByteArray bytes = RandomBytes(size, quint32(size));
+        S->Write("a" + extension, bytes);
+        S->Write("b" + extension, bytes);
+        S->Write("c" + extension, RandomBytes(size, quint32(size) + 1));
+        const QString block = "a" + extension + "> b" + extension + ":100";
+        QCOMPARE(Search(99), block);
+        QCOMPARE(Search(99, false), QString());
+        QCOMPARE(Search(60, false), QString());
+        if (extension == ".png")
+            QCOMPARE(Search(95, true, true), block);
     }
 
     void recordingsAreMatchedByTheirInnerPart() {
