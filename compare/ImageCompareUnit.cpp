@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,6 +55,18 @@ constexpr int BandMaxPixels = 100;
 // bands; and the least a tolerant 100 keeps when the whole picture is
 // compared after all.
 constexpr int TolerantCeiling = 95;
+
+// Two parts of the colour signature differ plainly when their chroma differs
+// by more than ChromaSlack levels plus a ChromaShareDivisor-th of the stronger
+// chroma: re-encoding moves colours by a few levels, brightening scales them.
+constexpr int ChromaSlack = 16;
+constexpr int ChromaShareDivisor = 4;
+// Pictures are told apart by colour when more than this share of the parts
+// differ plainly; a coloured caption or banner across one row of parts is not
+// enough.
+constexpr int ColourPartsDivisor = 4;
+// What a pair ruled out by its colours scores: judged, and unlike.
+constexpr int UnlikeColoursScore = 1;
 
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
@@ -116,8 +129,90 @@ std::vector<int> CellEdges(int length, int cells) {
     return edges;
 }
 
-inline int PixelSum(QRgb p) {
-    return int(p & 0xFF) + int((p >> 8) & 0xFF) + int((p >> 16) & 0xFF);
+struct ColourSums {
+    qint64 Red = 0, Green = 0, Blue = 0, Pixels = 0;
+    void Add(const ColourSums &other) {
+        Red += other.Red;
+        Green += other.Green;
+        Blue += other.Blue;
+        Pixels += other.Pixels;
+    }
+};
+
+// The parts of the colour signature, ColourGrid x ColourGrid, each made of
+// whole fingerprint cells. Cell rows come in one by one. A picture with fewer
+// cells than parts on a side lets neighbouring parts share a cell.
+class ColourSignature {
+public:
+    ColourSignature(int w, int h) : Columns(Ranges(w)), Rows(Ranges(h)) {}
+
+    void AddCellRow(int cy, const std::vector<ColourSums> &cells) {
+        std::array<ColourSums, ColourGrid> row{};
+        for (int gx = 0; gx < ColourGrid; ++gx) {
+            const auto [from, to] = Columns[std::size_t(gx)];
+            for (int cx = from; cx < to; ++cx)
+                row[std::size_t(gx)].Add(cells[std::size_t(cx)]);
+        }
+        for (int gy = 0; gy < ColourGrid; ++gy) {
+            const auto [from, to] = Rows[std::size_t(gy)];
+            if (from <= cy && cy < to)
+                for (int gx = 0; gx < ColourGrid; ++gx)
+                    Parts[std::size_t(gy * ColourGrid + gx)].Add(row[std::size_t(gx)]);
+        }
+    }
+    void AppendTo(QByteArray &fingerprint) const {
+        for (const ColourSums &part : Parts) {
+            const qint64 n = qMax<qint64>(1, part.Pixels);
+            for (const qint64 sum : {part.Red, part.Green, part.Blue})
+                fingerprint.append(char(uchar(sum / n)));
+        }
+    }
+
+private:
+    using Range = std::pair<int, int>;
+    static std::array<Range, ColourGrid> Ranges(int cells) {
+        std::array<Range, ColourGrid> ranges;
+        for (int g = 0; g < ColourGrid; ++g) {
+            const int from = qMin(g * cells / ColourGrid, cells - 1);
+            ranges[std::size_t(g)] = {from, qMax(from + 1, (g + 1) * cells / ColourGrid)};
+        }
+        return ranges;
+    }
+    std::array<Range, ColourGrid> Columns, Rows;
+    std::array<ColourSums, ColourGrid * ColourGrid> Parts{};
+};
+
+// Chroma of a mean colour, doubled so it stays whole: red against green, and
+// yellow (red and green) against blue. Grey has none.
+std::pair<int, int> Chroma(const uchar *rgb) {
+    return {2 * (rgb[0] - rgb[1]), rgb[0] + rgb[1] - 2 * rgb[2]};
+}
+
+bool PartsDifferPlainly(const uchar *a, const uchar *b) {
+    const auto [redA, blueA] = Chroma(a);
+    const auto [redB, blueB] = Chroma(b);
+    const int difference = qMax(std::abs(redA - redB), std::abs(blueA - blueB));
+    const int stronger =
+        qMax(qMax(std::abs(redA), std::abs(blueA)), qMax(std::abs(redB), std::abs(blueB)));
+    return difference > 2 * ChromaSlack + stronger / ChromaShareDivisor;
+}
+
+// The colour signature behind the grey cells, or null for a fingerprint
+// without one.
+const uchar *ColourSignatureOf(const QByteArray &fingerprint, const FingerprintHeader &header) {
+    const qint64 at = FingerprintHeaderSize + qint64(header.Width) * header.Height;
+    if (fingerprint.size() != at + ColourSignatureSize)
+        return nullptr;
+    return reinterpret_cast<const uchar *>(fingerprint.constData()) + at;
+}
+
+bool ColoursDifferPlainly(const uchar *a, const uchar *b) {
+    if (!a || !b)
+        return false;
+    int differing = 0;
+    for (int part = 0; part < ColourGrid * ColourGrid; ++part)
+        differing += PartsDifferPlainly(a + 3 * part, b + 3 * part);
+    return differing * ColourPartsDivisor > ColourGrid * ColourGrid;
 }
 
 // Score of one pass: every second row from `first` to `last`, each cell 2 points
@@ -168,47 +263,62 @@ QByteArray MakeFingerprint(QImage bitmap) {
     const double s = FitScale(W, H, FingerprintBox, FingerprintBox);
     int w = W, h = H;
     if (s < 1.0) {
-        w = ScaledLength(W, s, FingerprintBox);
-        h = ScaledLength(H, s, FingerprintBox);
-        if (w < 1 || h < 1)
-            return {};
+        // A picture far wider than high, or the reverse, still gets one row or
+        // column of cells.
+        w = qMax(1, ScaledLength(W, s, FingerprintBox));
+        h = qMax(1, ScaledLength(H, s, FingerprintBox));
     }
     QByteArray fingerprint;
-    fingerprint.reserve(FingerprintHeaderSize + qsizetype(w) * h);
+    fingerprint.reserve(FingerprintHeaderSize + qsizetype(w) * h + ColourSignatureSize);
     AppendHeader(fingerprint, w, h, W, H);
     fingerprint.resize(FingerprintHeaderSize + qsizetype(w) * h);
     auto *grey = reinterpret_cast<uchar *>(fingerprint.data()) + FingerprintHeaderSize;
 
+    ColourSignature colours(w, h);
+    std::vector<ColourSums> cells(static_cast<std::size_t>(w));
     if (s >= 1.0) {
+        // Every pixel is a cell of its own.
         for (int y = 0; y < H; ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(bitmap.constScanLine(y));
-            for (int x = 0; x < W; ++x)
-                *grey++ = uchar(PixelSum(row[x]) / 3);
+            for (int x = 0; x < W; ++x) {
+                const int red = qRed(row[x]), green = qGreen(row[x]), blue = qBlue(row[x]);
+                *grey++ = uchar((red + green + blue) / 3);
+                cells[std::size_t(x)] = {red, green, blue, 1};
+            }
+            colours.AddCellRow(y, cells);
         }
+        colours.AppendTo(fingerprint);
         return fingerprint;
     }
 
     const std::vector<int> columns = CellEdges(W, w);
     const std::vector<int> rows = CellEdges(H, h);
-    std::vector<qint64> sums(std::size_t(w), 0);
     for (int cy = 0; cy < h; ++cy) {
-        std::fill(sums.begin(), sums.end(), 0);
+        std::fill(cells.begin(), cells.end(), ColourSums());
         for (int y = rows[std::size_t(cy)]; y < rows[std::size_t(cy) + 1]; ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(bitmap.constScanLine(y));
             for (int cx = 0; cx < w; ++cx) {
-                qint64 sum = 0;
-                for (int x = columns[std::size_t(cx)]; x < columns[std::size_t(cx) + 1]; ++x)
-                    sum += PixelSum(row[x]);
-                sums[std::size_t(cx)] += sum;
+                qint64 red = 0, green = 0, blue = 0;
+                const int from = columns[std::size_t(cx)], to = columns[std::size_t(cx) + 1];
+                for (int x = from; x < to; ++x) {
+                    red += qRed(row[x]);
+                    green += qGreen(row[x]);
+                    blue += qBlue(row[x]);
+                }
+                ColourSums &cell = cells[std::size_t(cx)];
+                cell.Red += red;
+                cell.Green += green;
+                cell.Blue += blue;
+                cell.Pixels += to - from;
             }
         }
-        const qint64 cellRows = rows[std::size_t(cy) + 1] - rows[std::size_t(cy)];
-        for (int cx = 0; cx < w; ++cx) {
-            const qint64 cellPixels =
-                cellRows * (columns[std::size_t(cx) + 1] - columns[std::size_t(cx)]);
-            *grey++ = cellPixels > 0 ? uchar(sums[std::size_t(cx)] / (3 * cellPixels)) : 0;
-        }
+        for (const ColourSums &cell : cells)
+            *grey++ = cell.Pixels > 0
+                          ? uchar((cell.Red + cell.Green + cell.Blue) / (3 * cell.Pixels))
+                          : 0;
+        colours.AddCellRow(cy, cells);
     }
+    colours.AppendTo(fingerprint);
     return fingerprint;
 }
 
@@ -219,6 +329,8 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
     const int ratio = RoundedPercent(one.Height, two.Height);
     if (ratio < 100 - HeightTolerancePercent || ratio > 100 + HeightTolerancePercent)
         return 0;
+    if (ColoursDifferPlainly(ColourSignatureOf(first, one), ColourSignatureOf(second, two)))
+        return UnlikeColoursScore;
     const int w = qMin(one.Width, two.Width);
     const int h = qMin(one.Height, two.Height);
     const int sourceHeight = qMin(one.SourceHeight, two.SourceHeight);

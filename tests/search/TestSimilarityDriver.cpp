@@ -146,6 +146,26 @@ private slots:
             QCOMPARE(Search(95, true, true), block);
     }
 
+    // A picture's byte-identical copy scores 100 whatever its shape; the same
+    // picture in another file format agrees in every cell but is no copy.
+    void pictureCopiesOfAnyShape_data() {
+        QTest::addColumn<QSize>("shape");
+        QTest::newRow("640 x 480") << QSize(640, 480);
+        QTest::newRow("2000 x 8, one cell high") << QSize(2000, 8);
+        QTest::newRow("3 x 1000, one cell wide") << QSize(3, 1000);
+    }
+    void pictureCopiesOfAnyShape() {
+        QFETCH(QSize, shape);
+        QImage picture(shape, QImage::Format_RGB32);
+        for (int y = 0; y < shape.height(); ++y)
+            for (int x = 0; x < shape.width(); ++x)
+                picture.setPixel(x, y, qRgb(x % 256, (x * y) % 199, y % 256));
+        QVERIFY(picture.save(S->Root + "a.png") && picture.save(S->Root + "c.bmp"));
+        QVERIFY(QFile::copy(S->Root + "a.png", S->Root + "b.png"));
+        QCOMPARE(Search(95, true, true), QStringLiteral("a.png> b.png:100 c.bmp:99"));
+        QCOMPARE(Search(95, false, true), QStringLiteral("a.png> c.bmp:99"));
+    }
+
     void recordingsAreMatchedByTheirInnerPart() {
         const qint64 mib = 1048576;
         const QByteArray smaller = RandomBytes(4 * mib, 8);
