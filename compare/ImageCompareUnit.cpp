@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -21,10 +22,18 @@
 namespace {
 
 struct ImageCompareState {
-    // Exists from the first fingerprint of a run until ResetImageDatabase. A
-    // store that could not be created stays closed, so that the rest of the run
-    // gives -1 without decoding every picture in vain.
+    // Exists from the first fingerprint of a run until ResetImageDatabase.
     std::unique_ptr<TBinDatabase> Store;
+    // Why the store takes no more fingerprints ("<folder>: <cause>"); empty
+    // while it does. Once set, the rest of the run holds them in memory,
+    // numbered on from the store's last record.
+    QString StoreProblem;
+    std::vector<QByteArray> Held;
+    qint32 FirstHeld = 0; // record number of Held[0]
+    qint64 HeldBytes = 0;
+    qint64 MemoryLimit = FingerprintMemoryLimit;
+    // Set when a fingerprint fit neither into the store nor into memory.
+    QString Failure;
     QDateTime FixedTime; // tests only: the clock that names the store
 };
 
@@ -73,18 +82,39 @@ constexpr int UnlikeColoursScore = 1;
 // millisecond's name is tried instead.
 constexpr int StoreNameAttempts = 100;
 
-bool CreateStore(TBinDatabase &store) {
+// Empty when the store was made, else why not.
+QString CreateStore(TBinDatabase &store) {
     // Qt gives no temporary folder when the configured one does not exist; the
-    // store must then not land in whatever the current folder is.
+    // store must then not land in whatever the current folder is, and the
+    // missing folder is not made either.
     if (!QDir::isAbsolutePath(QDir::tempPath()))
-        return false;
+        return qt_error_string(ENOENT);
     const QDateTime fixed = State().FixedTime;
     const QDateTime now = fixed.isValid() ? fixed : QDateTime::currentDateTime();
     for (int attempt = 0; attempt < StoreNameAttempts; ++attempt) {
         if (store.Create(FingerprintStoreBaseName(now.addMSecs(attempt))))
-            return true;
+            return {};
     }
-    return false;
+    return store.ErrorString();
+}
+
+QString StoreProblemText(const QString &cause) {
+    const QString folder = QDir::tempPath();
+    return (folder.isEmpty() ? Platform::ConfiguredTempFolder() : folder) + QStringLiteral(": ") +
+           cause;
+}
+
+// Keeps a fingerprint the store could not take; -1 beyond the memory limit.
+qint32 HoldFingerprint(ImageCompareState &state, const QByteArray &fingerprint) {
+    if (state.HeldBytes + fingerprint.size() > state.MemoryLimit) {
+        state.Failure = state.StoreProblem;
+        return -1;
+    }
+    if (state.Held.empty())
+        state.FirstHeld = state.Store->LastRecord() + 1;
+    state.Held.push_back(fingerprint);
+    state.HeldBytes += fingerprint.size();
+    return state.FirstHeld + qint32(state.Held.size()) - 1;
 }
 
 struct FingerprintHeader {
@@ -383,53 +413,73 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
 
 qint32 ImageFingerprint(const QString &path) {
     ImageCompareState &state = State();
-    if (state.Store && !state.Store->IsOpen())
+    if (!state.Failure.isEmpty())
         return -1;
     QImage bitmap = LoadImageAsBitmap(path);
     if (bitmap.isNull())
         return -1;
-    if (!state.Store) {
-        state.Store = std::make_unique<TBinDatabase>();
-        if (!CreateStore(*state.Store))
-            return -1;
-    }
     const QByteArray fingerprint = MakeFingerprint(std::move(bitmap));
     if (fingerprint.isEmpty())
         return -1;
-    qint32 record = -1;
-    if (!state.Store->PutString(record, 0, fingerprint, 0))
-        return -1;
-    return record;
+    if (!state.Store) {
+        state.Store = std::make_unique<TBinDatabase>();
+        if (const QString cause = CreateStore(*state.Store); !cause.isEmpty())
+            state.StoreProblem = StoreProblemText(cause);
+    }
+    if (state.StoreProblem.isEmpty()) {
+        qint32 record = -1;
+        if (state.Store->PutString(record, 0, fingerprint, 0))
+            return record;
+        state.StoreProblem = StoreProblemText(state.Store->ErrorString());
+    }
+    return HoldFingerprint(state, fingerprint);
+}
+
+QString FingerprintStoreFailure() {
+    return State().Failure;
+}
+
+void SetFingerprintMemoryLimit(qint64 bytes) {
+    State().MemoryLimit = bytes;
 }
 
 QByteArray FingerprintData(qint32 record) {
+    const ImageCompareState &state = State();
+    if (state.FirstHeld > 0 && record >= state.FirstHeld) {
+        const std::size_t index = std::size_t(record - state.FirstHeld);
+        return index < state.Held.size() ? state.Held[index] : QByteArray();
+    }
     QByteArray bytes;
-    if (State().Store)
-        State().Store->Read(record, bytes);
+    if (state.Store)
+        state.Store->Read(record, bytes);
     return bytes;
 }
 
 int ImageSimilarity(const QByteArray &fingerprintA, qint32 recordB, bool strict) {
-    ImageCompareState &state = State();
-    if (!state.Store || fingerprintA.size() <= FingerprintHeaderSize || recordB <= 0)
+    if (fingerprintA.size() <= FingerprintHeaderSize || recordB <= 0)
         return 0;
-    QByteArray fingerprintB;
-    if (!state.Store->Read(recordB, fingerprintB))
+    const QByteArray fingerprintB = FingerprintData(recordB);
+    if (fingerprintB.size() <= FingerprintHeaderSize)
         return 0;
     return CompareFingerprints(fingerprintA, fingerprintB, strict);
 }
 
 void ResetImageDatabase() {
     ImageCompareState &state = State();
-    if (!state.Store)
-        return;
-    state.Store->CloseAndDelete();
+    if (state.Store)
+        state.Store->CloseAndDelete();
     state.Store.reset();
+    state.StoreProblem.clear();
+    state.Held = {};
+    state.FirstHeld = 0;
+    state.HeldBytes = 0;
+    state.Failure.clear();
 }
 
 void ResetImageCompare() {
     ResetImageDatabase();
     State().FixedTime = QDateTime();
+    State().MemoryLimit = FingerprintMemoryLimit;
 }
 
 double DayNumber(const QDateTime &when) {

@@ -10,7 +10,16 @@
 #include <QtGlobal>
 
 // Record number (> 0) of the file's fingerprint, or -1 when none can be made.
+// When the store in the temporary folder cannot be made or written, the
+// fingerprints are held in memory instead, up to FingerprintMemoryLimit bytes;
+// beyond that every call gives -1 and FingerprintStoreFailure says why.
 qint32 ImageFingerprint(const QString &path);
+// Empty while every fingerprint found room; else the temporary folder and the
+// cause ("/tmp: No space left on device"). Cleared by ResetImageDatabase.
+QString FingerprintStoreFailure();
+inline constexpr qint64 FingerprintMemoryLimit = 512LL * 1024 * 1024;
+// Tests lower the limit; ResetImageCompare restores it.
+void SetFingerprintMemoryLimit(qint64 bytes);
 // The fingerprint bytes of a record; empty when unknown.
 QByteArray FingerprintData(qint32 record);
 // 0 when the pair cannot be judged by pictures, else 1..100.

@@ -66,6 +66,8 @@ void SimilarityPairs::PrepareHead(int i) {
 }
 
 int SimilarityPairs::FirstCandidate(int i) {
+    if (StoreFailed)
+        return -1;
     if (!SizeOrdered)
         return i + 1;
     Candidates.clear();
@@ -111,6 +113,10 @@ int SimilarityPairs::ImagePercent(int i, int j) {
         HeadFingerprint = FingerprintData(a.ImageId);
     if (b.ImageId == 0)
         b.ImageId = ImageFingerprint(PartnerPath);
+    if (!FingerprintStoreFailure().isEmpty()) {
+        StoreFailed = true;
+        return 0;
+    }
     return ImageSimilarity(HeadFingerprint, b.ImageId,
                            Options.ContentPercent >= StrictImagePercent);
 }
@@ -196,6 +202,8 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     bool byPictures = false;
     if (Options.ImageMode) {
         p = ImagePercent(i, j);
+        if (StoreFailed)
+            return Verdict::EndHead;
         if (p > 0 && p < Options.ContentPercent)
             return Verdict::Skip;
         byPictures = p > 0;
@@ -238,6 +246,10 @@ int SimilarityDriver(const SearchOptions &options, bool include100, RunOutcome &
     {
         SimilarityPairs driver(options, include100);
         matches = RunPairwiseLoop(options, driver, outcome);
+        if (driver.Failed() && outcome != RunOutcome::Terminated) {
+            outcome = RunOutcome::Failed;
+            Host().ShowError(GetPhraseParam(FileSearchPhrases(), 32, FingerprintStoreFailure()));
+        }
     }
     ReleaseImageCache();
     return matches;

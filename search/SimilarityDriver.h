@@ -31,6 +31,9 @@ public:
     int NextCandidate(int i, int j) override;
     Verdict TestPair(int i, int j, quint8 &percent) override;
 
+    // The fingerprints found no room; the run ends without a full result.
+    bool Failed() const { return StoreFailed; }
+
 private:
     void BuildSizeOrder();
     int ImagePercent(int i, int j);
@@ -62,6 +65,7 @@ private:
     // 0 not yet, 1 known, 2 unreadable.
     std::vector<quint64> Prefixes;
     std::vector<quint8> PrefixStates;
+    bool StoreFailed = false;
 
     QByteArray HeadFingerprint;
     QString HeadPath;

@@ -1,5 +1,6 @@
 #include "search/SimilarityDriver.h"
 
+#include "compare/ImageCompareUnit.h"
 #include "search/MainPhrases.h"
 #include "search/SearchRun.h"
 
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/mount.h>
 
 using namespace TestSupport;
 
@@ -19,6 +21,41 @@ QByteArray RandomBytes(qint64 count, quint32 seed) {
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
     return bytes.left(count);
 }
+
+// A photo-like picture: smooth colour ramps with some texture.
+QImage Photo(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x * y) % 97 + 80));
+    return image;
+}
+
+// A temporary folder the fingerprint store cannot use, undone when it goes:
+// a read-only one by its mode, or, for root, by a read-only mount or one that
+// is full after the first fingerprint.
+struct UnusableTemp {
+    QTemporaryDir Dir;
+    QString Path; // empty when this machine cannot make such a folder
+    bool Made = false;
+    explicit UnusableTemp(const QString &kind) {
+        const QByteArray folder = QFile::encodeName(Dir.path());
+        if (kind == "missing")
+            Path = Dir.filePath("missing");
+        else if (::geteuid() == 0)
+            Made = ::mount("tmpfs", folder.constData(), "tmpfs",
+                           kind == "read-only" ? MS_RDONLY : 0, "size=40k") == 0;
+        else if (kind == "read-only")
+            Made = QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        if (Made)
+            Path = Dir.path();
+    }
+    ~UnusableTemp() {
+        if (Made)
+            ::umount2(QFile::encodeName(Dir.path()).constData(), MNT_DETACH);
+        QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
 } // namespace
 
 class TestSimilarityDriver : public QObject {
@@ -232,6 +269,57 @@ private slots:
         const QStringList plain = Walk(options, include100, true);
         QVERIFY(plain.first().toInt() > 3);
         QCOMPARE(Walk(options, include100, false), plain);
+    }
+
+    // A store that cannot be written keeps its fingerprints in memory: the
+    // search finds what it finds with a usable temporary folder.
+    void anUnusableTemporaryFolderChangesNoResult_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("read-only folder") << "read-only";
+        QTest::newRow("full folder (root)") << "full";
+    }
+    void anUnusableTemporaryFolderChangesNoResult() {
+        QFETCH(QString, kind);
+        const QImage photo = Photo(640, 480);
+        QVERIFY(photo.save(S->Root + "a.png") && photo.save(S->Root + "b.jpg", nullptr, 60) &&
+                photo.mirrored(true, false).save(S->Root + "c.png"));
+        QTemporaryDir usable;
+        const QStringList arguments{"--quiet", "--images", "--percent", "90", S->Dir.path()};
+        const ProgramRun normal =
+            RunProgram(DUPLISCAN_CLI, arguments, {}, {"TMPDIR=" + usable.path()});
+        QCOMPARE(normal.ExitCode, 0);
+        QVERIFY(normal.Out.contains("b.jpg"));
+        const UnusableTemp temp(kind);
+        if (temp.Path.isEmpty())
+            QSKIP("this machine cannot make such a folder");
+        const ProgramRun broken = RunProgram(DUPLISCAN_CLI, arguments, {}, {"TMPDIR=" + temp.Path});
+        QCOMPARE(broken.ExitCode, 0);
+        QCOMPARE(broken.Out, normal.Out);
+        QVERIFY(QDir(temp.Path).entryList(QDir::Files).isEmpty());
+    }
+
+    // Beyond what memory may hold the search stops with an error instead of
+    // giving a result with pictures left out.
+    void fingerprintsBeyondTheMemoryLimitStopTheSearch() {
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(Photo(640 + 8 * k, 480).save(S->Root + QString::number(k) + ".png"));
+        const QTemporaryDir missing;
+        qputenv("TMPDIR", QFile::encodeName(missing.filePath("missing")));
+        SetFingerprintMemoryLimit(2 * (16 + 200 * 150));
+        SearchOptions options;
+        options.ContentPercent = 90;
+        options.ImageMode = true;
+        Scan(options);
+        RunOutcome outcome{};
+        RunCompare(outcome, true);
+        qunsetenv("TMPDIR");
+        QCOMPARE(outcome, RunOutcome::Failed);
+        QCOMPARE(S->Host.Errors.size(), 1);
+        QVERIFY2(S->Host.Errors[0].contains(missing.filePath("missing")),
+                 qPrintable(S->Host.Errors[0]));
+        QVERIFY(!S->Host.StatusLines.contains(GetPhrase(MainFormPhrases(), 38)));
+        QVERIFY(S->Host.Infos.isEmpty());
     }
 
     void theCommandLineShowsEachFilesMatch() {
