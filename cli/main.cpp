@@ -138,6 +138,9 @@ int Run(int argc, char **argv) {
         return Refused(result, a, host);
     const RunOutcome outcome = result.Outcome;
     const int matches = result.Matches;
+    // The error is on stderr already; an incomplete result is not written.
+    if (outcome == RunOutcome::Failed)
+        return CannotRun;
 
     int leftOut = 0;
     if (!WriteResult(a, outcome, matches, leftOut, error))

@@ -134,6 +134,11 @@ QString FolderKey(const QString &folder) {
     return folder;
 }
 
+QString ConfiguredTempFolder() {
+    const QString set = qEnvironmentVariable("TMPDIR");
+    return set.isEmpty() ? QStringLiteral("/tmp") : set;
+}
+
 QStringList SystemFolderKeys() {
     return {"/bin/",   "/boot/",   "/dev/",  "/etc/",  "/lib/", "/lib32/",
             "/lib64/", "/libx32/", "/proc/", "/sbin/", "/sys/", "/usr/"};

@@ -30,6 +30,10 @@ bool NameIsExact(const QString &name); // false when the name carries raw bytes
 // Key for comparing folders: the exact text where the file system tells case.
 QString FolderKey(const QString &folder);
 
+// The folder set for temporary files, named also when it does not exist (Qt's
+// QDir::tempPath() is then empty), so that a message can say which one it is.
+QString ConfiguredTempFolder();
+
 // Folders the scan locks and the search run warns about (keys, trailing delimiter).
 QStringList SystemFolderKeys();
 QStringList ProgramFolderKeys();

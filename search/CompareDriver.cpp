@@ -41,8 +41,8 @@ int RunCompare(RunOutcome &outcome, bool includeHundred) {
             matches -= LeaveOutChangedFiles();
         BuildMatchList();
         // Also after a scan that found nothing to compare: every finished
-        // search says what it found.
-        if (MatchList().empty()) {
+        // search says what it found. A failed one has said what went wrong.
+        if (MatchList().empty() && outcome != RunOutcome::Failed) {
             const QString none = GetPhrase(MainFormPhrases(), 38);
             Host().AddStatusLine(none);
             Host().ShowInfo(none);
