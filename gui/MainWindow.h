@@ -15,6 +15,7 @@ class QAbstractButton;
 class QLineEdit;
 class QPushButton;
 class ResultList;
+class TipsWindow;
 namespace Ui {
 class MainWindow;
 }
@@ -76,6 +77,7 @@ public slots:
     void Sperre1Click();
     void DateViewClick();
     void Legend1Click();
+    void Hints1Click();
     void StartupTimerTimer();
 
 protected:
@@ -119,14 +121,15 @@ private:
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
     void OpenHelpPage(QPushButton *label);
-    // The tips window opens here at start and after a run that found files
-    // (a later piece); switched off by the setting "TipWindow" = 0.
+    // The tips window opens here at start, after a run that found files and
+    // again after a language switch; switched off by the setting "TipWindow" = 0.
     void ShowTipsWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<GuiHost> Host;
     ResultList *Results = nullptr;
     std::unique_ptr<LegendWindow> Legend;
+    std::unique_ptr<TipsWindow> Tips;
 
     QString SavedFolderTwo;
     QString SavedCertainFile;
