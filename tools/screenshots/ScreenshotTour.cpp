@@ -1,6 +1,7 @@
 // The screenshot tour: starts the desktop program as its entry point does,
 // walks through what a person sees (start page, filter dialog, a run, the
-// results of an exact and of a picture search, the legend) by the same
+// results of an exact and of a picture search, the legend, the tips window
+// beside the start and the result page) by the same
 // buttons a person clicks, and saves each view as a PNG. Run under a real
 // X server (Xvfb); scripts/screenshots.sh does that.
 //
@@ -8,6 +9,7 @@
 
 #include "gui/MainWindow.h"
 #include "gui/Program.h"
+#include "gui/TipsWindow.h"
 #include "lang/MultiLingua.h"
 #include "results/Engine.h"
 
@@ -127,6 +129,24 @@ void ChooseLanguage(QWidget *window, const QString &caption) {
             item->trigger();
 }
 
+TipsWindow *Tips(QWidget *window) {
+    return Find<TipsWindow>(window, "HintForm");
+}
+
+// The tips window opens by a timer after start and at the end of a run.
+void ShootWithTips(QWidget *window, const QString &name) {
+    for (int k = 0; k < 100 && !Tips(window)->isVisible(); ++k)
+        Wait(50);
+    if (!Tips(window)->isVisible())
+        qFatal("the tips window did not open for %s", qPrintable(name));
+    Shoot(name);
+}
+
+// The other pictures show the main window alone, as before the tips existed.
+void CloseTips(QWidget *window) {
+    Tips(window)->close();
+}
+
 void Search(MainWindow &window, const QString &folder) {
     auto *folderEd = Find<QWidget>(&window, "FolderEd");
     folderEd->findChild<QLineEdit *>()->setText(folder);
@@ -151,6 +171,8 @@ int main(int argc, char **argv) {
         window->resize(860, 720);
         window->show();
         ChooseLanguage(window.get(), QString::fromLocal8Bit(argv[2]));
+        ShootWithTips(window.get(), QStringLiteral("tips-start"));
+        CloseTips(window.get());
         Shoot(QStringLiteral("start"));
 
         QTimer::singleShot(700, [] {
@@ -175,15 +197,19 @@ int main(int argc, char **argv) {
         watch.stop();
 
         Search(*window, root + "/Documents/");
+        ShootWithTips(window.get(), QStringLiteral("tips-result"));
+        CloseTips(window.get());
         Shoot(QStringLiteral("result-exact"));
 
         Find<QAbstractButton>(window.get(), "ImagesRadio")->click();
         Find<QLineEdit>(window.get(), "PercentEd")->setText(QStringLiteral("90%"));
         Search(*window, root + "/Pictures/");
+        CloseTips(window.get());
         Shoot(QStringLiteral("result-similar"));
 
         for (QWidget *other : QApplication::topLevelWidgets())
-            if (other != window.get() && other->isVisible() && other->objectName() != "")
+            if (other != window.get() && other->isVisible() && other->objectName() != "" &&
+                other != Tips(window.get()))
                 if (other->windowFlags() & Qt::Tool) {
                     const QString file =
                         OutputFolder + QStringLiteral("/legend") + Suffix + QStringLiteral(".png");
