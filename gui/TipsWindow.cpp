@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 const QString TipWindowSetting = QStringLiteral("TipWindow");
@@ -62,9 +63,10 @@ int TipsWindow::TipsWidth() const {
 
 void TipsWindow::ShowTips(TipsPage page) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (MainForm)
-        move(TipsPlacement::TipsWindowPosition(MainForm->frameGeometry(), TipsWidth(),
-                                               WorkArea(MainForm)));
+    const QPoint at = MainForm ? TipsPlacement::TipsWindowPosition(MainForm->frameGeometry(),
+                                                                   TipsWidth(), WorkArea(MainForm))
+                               : pos();
+    move(at);
     if (!Html) {
         Html = std::make_unique<THtmlView>();
         Browser = new QTextBrowser(this);
@@ -89,6 +91,10 @@ void TipsWindow::ShowTips(TipsPage page) {
     Browser->setAccessibleName(TranslateText(QStringLiteral("Tipps")));
     setWindowTitle(TranslateText(QStringLiteral(" Tipps")));
     show();
+    // A window shown again may have forgotten its frame; the frame's place is
+    // set once more on the window that is now mapped.
+    if (QWindow *window = windowHandle())
+        window->setFramePosition(at);
 }
 
 void TipsWindow::ShowTipsIfEnabled(TipsPage page) {

@@ -80,6 +80,7 @@ constexpr NamedEntity HtmlEntities[] = {
 };
 
 constexpr QChar LineSeparator(0x2028);
+constexpr QChar WordJoiner(0x2060);
 // Pages are a few levels deep; deeper elements are left out rather than
 // risking the stack on a page that went wrong.
 constexpr int DeepestElement = 256;
@@ -322,31 +323,38 @@ private:
 
         InParagraph = false;
         QTextFrame *frame = nullptr;
+        // A frame takes the even part of the box's room as its padding: a
+        // paragraph's margin at the frame's edge would slip out of the
+        // background, as margins collapse in Qt's layout.
+        int padding = 0;
         if (style.Background >= 0 || !style.BackgroundPicture.isEmpty()) {
-            frame = OpenFrame(style, indent);
+            padding = std::min(
+                {style.MarginLeft, style.MarginTop, style.MarginRight, style.MarginBottom});
+            frame = OpenFrame(style, indent, padding);
             indent = Indent{};
         }
-        indent.Left += style.MarginLeft;
-        indent.Right += style.MarginRight;
-        PendingTop += style.MarginTop;
+        indent.Left += style.MarginLeft - padding;
+        indent.Right += style.MarginRight - padding;
+        PendingTop += style.MarginTop - padding;
+        const int bottom = style.MarginBottom - padding;
         const int before = Paragraphs;
         EmitContent(node, style, indent, depth);
         InParagraph = false;
         if (Paragraphs > before && !BlockUnused) {
             QTextBlockFormat last = Cursor.blockFormat();
-            last.setBottomMargin(last.bottomMargin() + style.MarginBottom);
+            last.setBottomMargin(last.bottomMargin() + bottom);
             Cursor.setBlockFormat(last);
         } else {
-            PendingTop += style.MarginBottom;
+            PendingTop += bottom;
         }
         if (frame)
             CloseFrame(*frame);
     }
 
-    QTextFrame *OpenFrame(const THtmlBoxStyle &style, Indent indent) {
+    QTextFrame *OpenFrame(const THtmlBoxStyle &style, Indent indent, int padding) {
         QTextFrameFormat format;
         format.setBorder(0);
-        format.setPadding(0);
+        format.setPadding(padding);
         format.setLeftMargin(indent.Left);
         format.setRightMargin(indent.Right);
         format.setTopMargin(PendingTop);
@@ -419,7 +427,8 @@ private:
         }
         QString shown;
         shown.reserve(text.size());
-        for (const QChar c : text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
             if (c == LineSeparator) {
                 shown += c;
                 AfterBlank = true;
@@ -430,6 +439,10 @@ private:
             } else {
                 shown += c;
                 AfterBlank = false;
+                // Lines break only at blanks and punctuation, never inside a
+                // path such as "/usr".
+                if (c == u'/' && i + 1 < text.size() && !IsBlank(text[i + 1]))
+                    shown += WordJoiner;
             }
         }
         if (!shown.isEmpty())
