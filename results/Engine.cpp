@@ -9,6 +9,7 @@
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
 #include "results/ResultListUnit.h"
+#include "results/SelectionUnit.h"
 #include "run/RunControl.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
@@ -26,6 +27,7 @@ void ResetEngine() {
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
+    ResetSelections();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();
