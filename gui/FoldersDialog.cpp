@@ -11,6 +11,7 @@
 #include "search/MatchList.h"
 #include "ui_FoldersDialog.h"
 
+#include <QAbstractItemView>
 #include <QAbstractListModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -41,6 +42,7 @@ QString StateText(quint8 state) {
         return GetTablePhrase(2).section(QLatin1Char('\n'), 0, 0);
     }
 }
+} // namespace
 
 // One row: the state's icon, then the folder; blue when selected, on the
 // hierarchy colour when that is switched on.
@@ -50,7 +52,10 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override {
-        const QRect row = option.rect;
+        // The colour reaches the list's right edge, however short the folder.
+        QRect row = option.rect;
+        if (const auto *view = qobject_cast<const QAbstractItemView *>(option.widget))
+            row.setRight(std::max(row.right(), view->viewport()->width() - 1));
         painter->save();
         painter->fillRect(row, index.data(Qt::BackgroundRole).value<QColor>());
         const QPixmap icon = LegendWindow::MarkIcon(quint8(index.data(StateRole).toUInt()));
@@ -69,12 +74,21 @@ public:
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
-        const int text = option.fontMetrics.horizontalAdvance(index.data().toString());
-        return {TextLeft + text + 8, ResultRows::RowHeight};
+    // All rows are as wide as the widest, so the list scrolls sideways to
+    // the end of any folder.
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override {
+        return {RowWidth, ResultRows::RowHeight};
     }
+    void MeasureRows(const std::vector<FolderItem> &items, const QFontMetrics &metrics) {
+        int widest = 0;
+        for (const FolderItem &item : items)
+            widest = std::max(widest, metrics.horizontalAdvance(item.Folder));
+        RowWidth = TextLeft + widest + 8;
+    }
+
+private:
+    int RowWidth = TextLeft;
 };
-} // namespace
 
 // The dialog's folder items as rows of the list.
 class FolderListModel : public QAbstractListModel {
@@ -129,7 +143,8 @@ FoldersDialog::FoldersDialog(QWidget *parent) : QDialog(parent), Form(new Ui::Fo
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     Model = new FolderListModel(Items, this);
     Form->Box->setModel(Model);
-    Form->Box->setItemDelegate(new FolderRowDelegate(Form->Box));
+    Rows = new FolderRowDelegate(Form->Box);
+    Form->Box->setItemDelegate(Rows);
     Form->Box->setUniformItemSizes(true);
     Form->Box->setSelectionMode(QAbstractItemView::SingleSelection);
     Form->Box->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -168,6 +183,7 @@ void FoldersDialog::SetShownHook(std::function<void(FoldersDialog &)> hook) {
 
 void FoldersDialog::LoadFolders() {
     Items = ResultFolders();
+    Rows->MeasureRows(Items, Form->Box->fontMetrics());
     Model->Reload();
     Form->Box->setCurrentIndex(QModelIndex());
     for (QPushButton *button :

@@ -11,6 +11,7 @@
 #include <vector>
 
 class FolderListModel;
+class FolderRowDelegate;
 class QMouseEvent;
 namespace Ui {
 class FoldersForm;
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<Ui::FoldersForm> Form;
     std::vector<FolderItem> Items;
     FolderListModel *Model = nullptr;
+    FolderRowDelegate *Rows = nullptr;
     bool EscapeCancels = true;
 };
 

@@ -202,12 +202,6 @@ void MainWindow::ConnectHandlers() {
     connect(ui->ContinueBtn, &QPushButton::clicked, this, &MainWindow::ContinueBtnClick);
     connect(ui->ESCBtn, &QPushButton::clicked, this, &MainWindow::ESCBtnClick);
     connect(ui->EscBtn2, &QPushButton::clicked, this, &MainWindow::ESCBtnClick);
-
-    // The automatic selections.
-    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
-            &SelectionCommands::AutoSelFoldersBtnClick);
-    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
-            &SelectionCommands::AutoSelNamesBtnClick);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive)
@@ -215,6 +209,12 @@ void MainWindow::ConnectHandlers() {
                 else
                     ApplicationEventsDeactivate();
             });
+
+    // The automatic selections.
+    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelFoldersBtnClick);
+    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelNamesBtnClick);
 
     // Window items.
     for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
