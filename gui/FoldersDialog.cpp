@@ -138,9 +138,11 @@ private:
 
 FoldersDialog::FoldersDialog(QWidget *parent) : QDialog(parent), Form(new Ui::FoldersForm) {
     Form->setupUi(this);
-    // A result of many folders needs the room; the window can grow.
+    // A result of many folders needs the room; the window can grow. It
+    // stays in front of the legend, which stays in front of the main window.
     setWindowFlag(Qt::WindowMinimizeButtonHint);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     Model = new FolderListModel(Items, this);
     Form->Box->setModel(Model);
     Rows = new FolderRowDelegate(Form->Box);

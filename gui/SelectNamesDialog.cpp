@@ -33,6 +33,8 @@ QString WithoutAccelerator(const QString &text) {
 SelectNamesDialog::SelectNamesDialog(QWidget *parent)
     : QDialog(parent), Form(new Ui::SelectNamesForm) {
     Form->setupUi(this);
+    // In front of the legend, which stays in front of the main window.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     connect(Form->OkBtn, &QPushButton::clicked, this, &SelectNamesDialog::OkBtnClick);
     connect(Form->EscBtn, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();
