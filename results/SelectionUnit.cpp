@@ -40,8 +40,8 @@ template <typename F> void ForEachBlock(F f) {
     }
 }
 
-// The kept rows of a block: null when there are none; `oneFile` tells
-// whether all of them are names of a single file.
+// The first kept row of a block, null when there is none; oneFile tells
+// whether all kept rows are names of a single file.
 const FileRecord *KeptFile(int first, int last, bool &oneFile) {
     const FileRecord *kept = nullptr;
     oneFile = true;
@@ -57,9 +57,8 @@ const FileRecord *KeptFile(int first, int last, bool &oneFile) {
     return kept;
 }
 
-// Where only one file is kept, its other names cannot be deleted: removing a
-// name of the file that stays gains no room, and it must not look like the
-// copy that stays for the others.
+// Where all kept rows are names of one file, none of its other names may go:
+// removing one frees no room, and no other file of the block would stay for it.
 void KeepOtherNamesOfTheOnlyCopy(int first, int last) {
     bool oneFile = true;
     const FileRecord *kept = KeptFile(first, last, oneFile);
