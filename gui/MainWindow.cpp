@@ -9,6 +9,7 @@
 #include "gui/HelpPage.h"
 #include "gui/LegendWindow.h"
 #include "gui/ResultList.h"
+#include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
@@ -91,6 +92,8 @@ void MainWindow::FormCreate() {
     Results = new ResultList(ui->SelBoxPanelA);
     ui->SelBoxPanelALayout->addWidget(Results);
     ui->ResultStack->setCurrentWidget(ui->SelBoxPanelA);
+    Selections =
+        new SelectionCommands(ui->PageControl, Results, [this] { HideImagePreview(false); });
     ui->StatusPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     ui->ResultSheetLayout->setStretchFactor(ui->ResultStack, 1);
     Host = std::make_unique<GuiHost>(this, ui->BusyImage, ui->StatusMemo, ui->ProgressBar);
@@ -206,6 +209,12 @@ void MainWindow::ConnectHandlers() {
                 else
                     ApplicationEventsDeactivate();
             });
+
+    // The automatic selections.
+    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelFoldersBtnClick);
+    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelNamesBtnClick);
 
     // Window items.
     for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
@@ -523,6 +532,11 @@ void MainWindow::noLimit1Click() {
 
 void MainWindow::PageControlChange() {
     // The image preview window hides here once it exists.
+}
+
+void MainWindow::HideImagePreview(bool) {
+    // The image preview window comes with its own piece of work; until then
+    // there is nothing to hide.
 }
 
 void MainWindow::FocusChanged(QWidget *now) {

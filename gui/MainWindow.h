@@ -15,6 +15,7 @@ class QAbstractButton;
 class QLineEdit;
 class QPushButton;
 class ResultList;
+class SelectionCommands;
 namespace Ui {
 class MainWindow;
 }
@@ -39,6 +40,8 @@ public:
     bool PriorityIsLowered() const { return PriorityLowered; }
     // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
+    // Puts the image preview out of sight; with forget it also drops its pictures.
+    void HideImagePreview(bool forget);
 
 public slots:
     // Start page.
@@ -126,6 +129,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<GuiHost> Host;
     ResultList *Results = nullptr;
+    SelectionCommands *Selections = nullptr;
     std::unique_ptr<LegendWindow> Legend;
 
     QString SavedFolderTwo;

@@ -10,6 +10,7 @@
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
 #include "results/ResultListUnit.h"
+#include "results/SelectionUnit.h"
 #include "run/RunControl.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
@@ -28,6 +29,7 @@ void ResetEngine() {
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
+    ResetSelections();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();
