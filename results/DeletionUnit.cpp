@@ -74,7 +74,7 @@ struct DeletionState {
     QHash<QString, QString> MountPoints;   // folder -> mount point
     QHash<QString, bool> LocalFileSystems; // mount point -> local
     QString Home;
-    DeletionProblemDialog Dialog;
+    DeletionProblemHandler Dialog;
     KeptReason LastFailure = KeptReason::Failed;
     // Where the last deleter put its file; empty when it deleted it.
     QString NewPlace;
@@ -306,8 +306,8 @@ void ResetDeletionDrives() {
     s.Home.clear();
 }
 
-void SetDeletionProblemDialog(DeletionProblemDialog dialog) {
-    State().Dialog = std::move(dialog);
+void SetDeletionProblemHandler(DeletionProblemHandler handler) {
+    State().Dialog = std::move(handler);
 }
 
 bool AskDeletionProblem(const QString &path) {

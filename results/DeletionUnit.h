@@ -100,9 +100,9 @@ struct DeletionProblemAnswer {
     bool DeleteDirectly = false;
     bool AlsoOtherFiles = false; // the same answer for the rest of that file system
 };
-using DeletionProblemDialog =
+using DeletionProblemHandler =
     std::function<DeletionProblemAnswer(const QString &path, const QString &driveRoot)>;
-void SetDeletionProblemDialog(DeletionProblemDialog dialog);
+void SetDeletionProblemHandler(DeletionProblemHandler handler);
 // Asks the dialog unless the file system has its answer already; true means
 // delete directly.
 bool AskDeletionProblem(const QString &path);

@@ -413,7 +413,7 @@ private slots:
         RemoveTree(top + trash);
         WriteAt(top, trash, "no folder");
         QStringList asked;
-        SetDeletionProblemDialog([&](const QString &path, const QString &root) {
+        SetDeletionProblemHandler([&](const QString &path, const QString &root) {
             asked << path + u'|' + root;
             return DeletionProblemAnswer{true, true};
         });
