@@ -140,7 +140,8 @@ void ShootDialog(const QString &name, QStringList buttons) {
             return;
         for (const QString &button : buttons)
             Find<QAbstractButton>(dialog, button.toLatin1().constData())->click();
-        dialog->reject();
+        if (dialog->isVisible())
+            dialog->reject();
     });
 }
 
