@@ -9,6 +9,7 @@
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
+#include "results/DeletionUnit.h"
 #include "results/ResultListUnit.h"
 #include "results/SelectionUnit.h"
 #include "run/RunControl.h"
@@ -30,6 +31,7 @@ void ResetEngine() {
     ResetImageDecoder();
     ResetResultList();
     ResetSelections();
+    ResetDeletion();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();
