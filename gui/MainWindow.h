@@ -48,7 +48,6 @@ public:
     // Puts the image preview out of sight; with forget it also drops its pictures.
     void HideImagePreview(bool forget);
 
-
 public slots:
     // Start page.
     void WhatContentClick();
