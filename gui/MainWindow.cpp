@@ -13,6 +13,7 @@
 #include "gui/ResultList.h"
 #include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
+#include "gui/TipsWindow.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
@@ -228,6 +229,9 @@ void MainWindow::ConnectHandlers() {
     connect(ui->Close1, &QAction::triggered, this, &MainWindow::Close1Click);
     connect(ui->Sperre1, &QAction::triggered, this, &MainWindow::Sperre1Click);
     connect(ui->Legend1, &QAction::triggered, this, &MainWindow::Legend1Click);
+    connect(ui->Hints1, &QAction::triggered, this, &MainWindow::Hints1Click);
+    connect(ui->View1, &QMenu::aboutToShow, this,
+            [this] { ui->Hints1->setChecked(Tips && Tips->TipsVisible()); });
     auto *dateItems = new QActionGroup(this);
     for (QAction *item :
          {ui->ohneDateidatum1, ui->Dateidatumanzeigen1, ui->DateidatummitUhrzeitanzeigen1}) {
@@ -279,8 +283,11 @@ void MainWindow::ChooseLanguage() {
 }
 
 void MainWindow::LanguageClick(QAction *item) {
-    if (LanguageMenuClick(item->text()))
-        RefreshBuiltTexts();
+    if (!LanguageMenuClick(item->text()))
+        return;
+    RefreshBuiltTexts();
+    if (Tips && Tips->TipsVisible())
+        ShowTipsWindow();
 }
 
 void MainWindow::RefreshBuiltTexts() {
@@ -316,6 +323,7 @@ void MainWindow::UpdateFilterLabel() {
 
 void MainWindow::CreateLegendWindow() {
     Legend = std::make_unique<LegendWindow>(this);
+    Tips = std::make_unique<TipsWindow>(this);
 }
 
 void MainWindow::SetStartFolders(const QString &first, const QString &second) {
@@ -351,9 +359,16 @@ void MainWindow::StartupTimerTimer() {
 }
 
 void MainWindow::ShowTipsWindow() {
-    if (ReadSetting(QStringLiteral("TipWindow")) == QLatin1String("0"))
-        return;
-    // The tips window opens here once it exists.
+    if (Tips)
+        Tips->ShowTipsIfEnabled(ui->PageControl->currentWidget() == ui->ResultSheet
+                                    ? TipsPage::Result
+                                    : TipsPage::Start);
+}
+
+void MainWindow::Hints1Click() {
+    if (Tips)
+        Tips->Hints1Click(ui->PageControl->currentWidget() == ui->ResultSheet ? TipsPage::Result
+                                                                              : TipsPage::Start);
 }
 
 // ---------------------------------------------------------------- start page

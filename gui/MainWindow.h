@@ -19,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class ResultList;
 class SelectionCommands;
+class TipsWindow;
 namespace Ui {
 class MainWindow;
 }
@@ -46,7 +47,6 @@ public:
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
     // Puts the image preview out of sight; with forget it also drops its pictures.
     void HideImagePreview(bool forget);
-
 
 public slots:
     // Start page.
@@ -84,6 +84,7 @@ public slots:
     void Sperre1Click();
     void DateViewClick();
     void Legend1Click();
+    void Hints1Click();
     void StartupTimerTimer();
 
     // Removing the marked files, and putting the last removal back.
@@ -139,8 +140,8 @@ private:
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
     void OpenHelpPage(QPushButton *label);
-    // The tips window opens here at start and after a run that found files
-    // (a later piece); switched off by the setting "TipWindow" = 0.
+    // The tips window opens here at start, after a run that found files and
+    // again after a language switch; switched off by the setting "TipWindow" = 0.
     void ShowTipsWindow();
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -150,6 +151,7 @@ private:
     std::unique_ptr<LegendWindow> Legend;
     std::unique_ptr<AskDeleteDialog> AskDelete;
     std::unique_ptr<DeletionProblemDialog> DeletionProblem;
+    std::unique_ptr<TipsWindow> Tips;
 
     QString SavedFolderTwo;
     QString SavedCertainFile;

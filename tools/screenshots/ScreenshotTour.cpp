@@ -1,7 +1,8 @@
 // The screenshot tour: starts the desktop program as its entry point does,
 // walks through what a person sees (start page, filter dialog, a run, the
 // results of an exact and of a picture search, the two selection dialogs and
-// the marks they give, a removal with its dialogs and report, the legend) by the same
+// the marks they give, a removal with its dialogs and report, the legend, the
+// tips window beside the start and the result page) by the same
 // buttons a person clicks, and saves each view as a PNG. Run under a real
 // X server (Xvfb); scripts/screenshots.sh does that.
 //
@@ -11,6 +12,7 @@
 #include "gui/MainWindow.h"
 #include "gui/Program.h"
 #include "gui/ResultList.h"
+#include "gui/TipsWindow.h"
 #include "lang/MultiLingua.h"
 #include "results/Engine.h"
 #include "search/MatchList.h"
@@ -132,6 +134,24 @@ void ChooseLanguage(QWidget *window, const QString &caption) {
             item->trigger();
 }
 
+TipsWindow *Tips(QWidget *window) {
+    return Find<TipsWindow>(window, "HintForm");
+}
+
+// The tips window opens by a timer after start and at the end of a run.
+void ShootWithTips(QWidget *window, const QString &name) {
+    for (int k = 0; k < 100 && !Tips(window)->isVisible(); ++k)
+        Wait(50);
+    if (!Tips(window)->isVisible())
+        qFatal("the tips window did not open for %s", qPrintable(name));
+    Shoot(name);
+}
+
+// The other pictures show the main window alone, as before the tips existed.
+void CloseTips(QWidget *window) {
+    Tips(window)->close();
+}
+
 // Once the modal dialog is up: its picture, then the buttons named.
 void ShootDialog(const QString &name, QStringList buttons) {
     QTimer::singleShot(700, [name, buttons] {
@@ -172,6 +192,8 @@ int main(int argc, char **argv) {
         window->resize(860, 720);
         window->show();
         ChooseLanguage(window.get(), QString::fromLocal8Bit(argv[2]));
+        ShootWithTips(window.get(), QStringLiteral("tips-start"));
+        CloseTips(window.get());
         Shoot(QStringLiteral("start"));
 
         QTimer::singleShot(700, [] {
@@ -196,6 +218,8 @@ int main(int argc, char **argv) {
         watch.stop();
 
         Search(*window, root + "/Documents/");
+        ShootWithTips(window.get(), QStringLiteral("tips-result"));
+        CloseTips(window.get());
         Shoot(QStringLiteral("result-exact"));
 
         // The folders of that result, the backup tree chosen for deletion and
@@ -243,10 +267,12 @@ int main(int argc, char **argv) {
         Find<QAbstractButton>(window.get(), "ImagesRadio")->click();
         Find<QLineEdit>(window.get(), "PercentEd")->setText(QStringLiteral("90%"));
         Search(*window, root + "/Pictures/");
+        CloseTips(window.get());
         Shoot(QStringLiteral("result-similar"));
 
         for (QWidget *other : QApplication::topLevelWidgets())
-            if (other != window.get() && other->isVisible() && other->objectName() != "")
+            if (other != window.get() && other->isVisible() && other->objectName() != "" &&
+                other != Tips(window.get()))
                 if (other->windowFlags() & Qt::Tool) {
                     const QString file =
                         OutputFolder + QStringLiteral("/legend") + Suffix + QStringLiteral(".png");
