@@ -21,6 +21,10 @@ QChar PathDelimiter() {
     return QLatin1Char('/');
 }
 
+QString LineBreak() {
+    return QStringLiteral("\n");
+}
+
 QString WithTrailingDelimiter(const QString &folder) {
     if (folder.isEmpty() || folder.endsWith(PathDelimiter()))
         return folder;
