@@ -8,6 +8,7 @@
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
+#include "results/PreviewUnit.h"
 #include "results/ResultListUnit.h"
 #include "run/RunControl.h"
 #include "search/FileSearchUnit.h"
@@ -26,6 +27,7 @@ void ResetEngine() {
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
+    ResetPreview();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();
