@@ -3,14 +3,17 @@
 // and the result page that shows its progress and then its result. The window
 // reads its controls into one search request and hands it to the engine.
 
+#include "results/ExportUnit.h"
 #include "search/SearchRequest.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class GuiHost;
 class LegendWindow;
+class PreviewWindow;
 class QAbstractButton;
 class QLineEdit;
 class QPushButton;
@@ -39,6 +42,15 @@ public:
     bool PriorityIsLowered() const { return PriorityLowered; }
     // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
+
+    // Closes the image preview; with forget it also drops its thumbnails, as
+    // before files are removed or a run starts.
+    void HideImagePreview(bool forget);
+    // The image preview once a selection has opened it, else null.
+    PreviewWindow *ImagePreview() const { return Preview; }
+    // Tests: whether the desktop has an application to open a saved file with.
+    using FileQuery = std::function<bool(const QString &path)>;
+    void SetDefaultApplicationQuery(FileQuery query);
 
 public slots:
     // Start page.
@@ -77,6 +89,15 @@ public slots:
     void DateViewClick();
     void Legend1Click();
     void StartupTimerTimer();
+
+    // The result: export, clipboard and image preview.
+    void SaveAs1Click();
+    void CopyResult1Click();
+    void CopyFilename1Click();
+    void ImagePreview1Click();
+    void UpdatePreview();
+    // Before the View menu opens: its check items show the current state.
+    void View1Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -119,6 +140,9 @@ private:
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
     void OpenHelpPage(QPushButton *label);
+    // The result commands: connected once, enabled while there is a result.
+    void ConnectResultCommands();
+    void EnableResultCommands(bool enabled);
     // The tips window opens here at start and after a run that found files
     // (a later piece); switched off by the setting "TipWindow" = 0.
     void ShowTipsWindow();
@@ -138,4 +162,10 @@ private:
     // Controls of the start page the run switched off, switched on again after it.
     QList<QPointer<QWidget>> DisabledForRun;
     SearchResult LastResult;
+
+    PreviewWindow *Preview = nullptr;
+    // The save dialog starts where the last export went, in its format.
+    QString SaveFileName;
+    ExportFormat SaveFormat = ExportFormat::Xls;
+    FileQuery HasDefaultApplication;
 };
