@@ -122,6 +122,14 @@ void CliHost::ClearProgress() {
     Drawn = false;
 }
 
+// Its own line, whatever a name in it holds.
+void CliHost::ShowNote(const QString &text) {
+    if (Quiet)
+        return;
+    ClearProgress();
+    PrintError(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+}
+
 void CliHost::ShowInfo(const QString &text) {
     if (Quiet)
         return;

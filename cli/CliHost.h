@@ -17,6 +17,7 @@ public:
     void SetStatusLine(int index, const QString &text) override;
     void SetProgress(int position, int maximum) override;
     void ProcessMessages() override;
+    void ShowNote(const QString &text) override;
     void ShowInfo(const QString &text) override;
     void ShowError(const QString &text) override;
     bool AskYesCancel(const QString &text) override;

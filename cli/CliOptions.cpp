@@ -69,7 +69,11 @@ const OptionRule Rules[] = {
     {.Name = "--folders",
      .Kind = Choice,
      .Choices = "all different different-bases",
-     .Set = [](Args &a, const Value &v) { a.Request.Options.FolderMode = qint32(v.Number); }},
+     .Set =
+         [](Args &a, const Value &v) {
+             a.Request.Options.FolderMode = qint32(v.Number);
+             a.Request.FolderModeFixed = true;
+         }},
     {.Name = "--certain-file",
      .Kind = FileName,
      .BlankRefused = true,

@@ -55,6 +55,8 @@ QString OutcomeName(RunOutcome outcome) {
         return QStringLiteral("stopped");
     case RunOutcome::Terminated:
         return QStringLiteral("terminated");
+    case RunOutcome::Failed:
+        return QStringLiteral("failed");
     case RunOutcome::Completed:
         break;
     }

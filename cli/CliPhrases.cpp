@@ -29,6 +29,12 @@ const TMLStringList &CommandLinePhrases() {
         l.Add255Obj(QStringLiteral("Das Arbeitsblatt hat höchstens 65535 Zeilen: %1 Dateien fehlen "
                                    "darin (--format csv schreibt alle)"),
                     PhraseSheetFull);
+        l.Add255Obj(QStringLiteral("Der Ordner \"%1\" kann nicht durchsucht werden (keine "
+                                   "Berechtigung, die Einträge darin zu öffnen)"),
+                    PhraseFolderNotSearchable);
+        l.Add255Obj(QStringLiteral("--folders different-bases braucht zwei getrennte Ordner, von "
+                                   "denen keiner im anderen liegt"),
+                    PhraseTwoBaseFoldersNeeded);
 
         // Usage lines; the options themselves stay as they are typed, ranges and
         // the default never list come in as %1.

@@ -22,6 +22,8 @@ enum CliPhraseId {
     PhraseNoAnswer = 16,
     PhraseUnknownLanguage = 17,
     PhrasePhrasesSaved = 18,
+    PhraseFolderNotSearchable = 19,
+    PhraseTwoBaseFoldersNeeded = 20,
     PhraseSheetFull = 25,
     // The usage text, line by line.
     PhraseUsageFirst = 40,

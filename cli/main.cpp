@@ -27,6 +27,20 @@ QString Phrase(int id) {
     return GetPhrase(MainFormPhrases(), id);
 }
 
+// The message for a certain file that a content search cannot take.
+int CertainFilePhrase(CertainFileProblem problem) {
+    switch (problem) {
+    case CertainFileProblem::Folder:
+        return 47;
+    case CertainFileProblem::Link:
+        return 48;
+    case CertainFileProblem::NotAFile:
+        return 49;
+    default:
+        return 45;
+    }
+}
+
 QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
     const QString digit = QString::number(result.ProblemFolder);
     const QString path = result.ProblemFolder == 2 ? a.Request.Folder2 : a.Request.Folder1;
@@ -37,6 +51,8 @@ QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
         return CliPhraseParam(PhraseIsAFile, path);
     case BaseFolderProblem::Unreadable:
         return CliPhraseParam(PhraseFolderUnreadable, path);
+    case BaseFolderProblem::NotSearchable:
+        return CliPhraseParam(PhraseFolderNotSearchable, path);
     case BaseFolderProblem::NoFolder:
         return Phrase(14);
     case BaseFolderProblem::None:
@@ -52,6 +68,8 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
         return Fail(BadUsage, Phrase(40));
     case OptionProblem::PixelHundred:
         return Fail(BadUsage, Phrase(39));
+    case OptionProblem::TwoFoldersNeeded:
+        return Fail(CannotRun, CliPhrase(PhraseTwoBaseFoldersNeeded));
     case OptionProblem::None:
         break;
     }
@@ -61,7 +79,11 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     case CertainFileProblem::InvalidCharacters:
         return Fail(BadUsage, Phrase(46));
     case CertainFileProblem::Missing:
-        return Fail(CannotRun, Phrase(45) + QLatin1Char(' ') + a.Request.Options.CertainFile);
+    case CertainFileProblem::Folder:
+    case CertainFileProblem::Link:
+    case CertainFileProblem::NotAFile:
+        return Fail(CannotRun, Phrase(CertainFilePhrase(result.CertainFile)) + QLatin1Char(' ') +
+                                   a.Request.Options.CertainFile);
     case CertainFileProblem::None:
         break;
     }
@@ -116,6 +138,9 @@ int Run(int argc, char **argv) {
         return Refused(result, a, host);
     const RunOutcome outcome = result.Outcome;
     const int matches = result.Matches;
+    // The error is on stderr already; an incomplete result is not written.
+    if (outcome == RunOutcome::Failed)
+        return CannotRun;
 
     int leftOut = 0;
     if (!WriteResult(a, outcome, matches, leftOut, error))

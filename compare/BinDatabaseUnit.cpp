@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <cerrno>
 #include <limits>
 
 namespace {
@@ -56,15 +57,20 @@ bool TBinDatabase::Create(const QString &baseName) {
     Close();
     const QString indexName = baseName + IndexExt;
     const QString dataName = baseName + DataExt;
-    if (!MakeFolderFor(indexName))
+    if (!MakeFolderFor(indexName)) {
+        Error = qt_error_string(ENOENT);
         return false;
+    }
     const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     IndexFile.setFileName(indexName);
-    if (!IndexFile.open(QIODevice::ReadWrite | QIODevice::NewOnly, ownerOnly))
+    if (!IndexFile.open(QIODevice::ReadWrite | QIODevice::NewOnly, ownerOnly)) {
+        Error = IndexFile.errorString();
         return false;
+    }
     DataFile.setFileName(dataName);
     if (!DataFile.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
                        ownerOnly)) {
+        Error = DataFile.errorString();
         // The index file was made a moment ago by this store, so it may go again.
         IndexFile.close();
         QFile::remove(indexName);
@@ -88,8 +94,10 @@ bool TBinDatabase::PutString(qint32 &record, quint16 kind, const QByteArray &byt
         offset = qint64(lastRecord.Offset) + lastRecord.Length;
     }
     const qint64 end = offset + bytes.size();
-    if (offset < 0 || offset >= MaxDataOffset || end >= MaxDataOffset)
+    if (offset < 0 || offset >= MaxDataOffset || end >= MaxDataOffset) {
+        Error = qt_error_string(EFBIG);
         return false;
+    }
 
     IndexRecord r;
     r.Number = LastNumber + 1;
@@ -97,8 +105,13 @@ bool TBinDatabase::PutString(qint32 &record, quint16 kind, const QByteArray &byt
     r.Extra = extra;
     r.Offset = qint32(offset);
     r.Length = qint32(bytes.size());
-    if (!DataFile.seek(offset) || DataFile.write(bytes) != bytes.size())
+    if (!DataFile.seek(offset) || DataFile.write(bytes) != bytes.size()) {
+        // A short write leaves no cause of its own: the disk is full.
+        Error = DataFile.error() != QFileDevice::NoError ? DataFile.errorString()
+                                                         : qt_error_string(ENOSPC);
+        DataFile.unsetError();
         return false;
+    }
     // The record enters the index only once its bytes are on disk, so a failed
     // write never leaves a record that points at nothing.
     Index.resize(Index.size() + IndexRecordSize);

@@ -36,6 +36,10 @@ public:
 
     bool IsOpen() const { return Opened; }
     QString Name() const { return BaseName; }
+    // The highest record number in use, 0 for an empty store.
+    qint32 LastRecord() const { return LastNumber; }
+    // Why the last Create or PutString failed ("No space left on device").
+    QString ErrorString() const { return Error; }
 
 private:
     struct IndexRecord {
@@ -62,4 +66,5 @@ private:
     bool Opened = false;
     bool IndexChanged = false;
     qint32 LastNumber = 0;
+    QString Error;
 };

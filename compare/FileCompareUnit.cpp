@@ -3,6 +3,9 @@
 #include "platform/Platform.h"
 #include "run/RunControl.h"
 
+#include <QHash>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -16,22 +19,28 @@ ReadTrace *Trace = nullptr;
 quint32 LittleEndianWord(const unsigned char *p) {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
 }
-// A quick multiplicative hash over the bytes, 8 at a time; the length is mixed
-// in so that files differing only in trailing zero bytes differ.
-quint64 HashBytes(const unsigned char *bytes, qint64 n) {
+// A 64-bit hash of the bytes (Qt's, which uses the processor's AES steps
+// where it has them); the length is mixed in so that files differing only in
+// trailing zero bytes differ. A hash taken piece by piece goes on from the
+// hash of the pieces before. Qt takes its fast path only for a seed other
+// than 0.
+quint64 HashBytes(const unsigned char *bytes, qint64 n, quint64 before = 0) {
     constexpr quint64 Multiplier = 0x9E3779B97F4A7C15ULL;
-    quint64 h = quint64(n) * Multiplier;
-    qint64 k = 0;
-    for (; k + 8 <= n; k += 8) {
-        quint64 word;
-        std::memcpy(&word, bytes + k, 8);
-        h = (h ^ word) * Multiplier;
-        h ^= h >> 29;
-    }
-    quint64 tail = 0;
-    std::memcpy(&tail, bytes + k, std::size_t(n - k));
-    h = (h ^ tail) * Multiplier;
-    return h ^ (h >> 32);
+    const quint64 seed = ((before ^ quint64(n)) * Multiplier) | 1;
+    return qHashBits(bytes, std::size_t(n), std::size_t(seed));
+}
+
+// A stretch that is a hole in both files reads as zeros in both: sparse files
+// (disk images, preallocated files) are compared over their stored bytes only.
+bool SkipCommonHole(Platform::ReadFile &a, Platform::ReadFile &b, qint64 done, qint64 &remaining) {
+    if (!a.MayHaveHoles() || !b.MayHaveHoles())
+        return true;
+    const qint64 nextA = a.NextData(done), nextB = b.NextData(done);
+    if (nextA == done && nextB == done)
+        return true;
+    const qint64 hole = std::min({nextA, nextB, done + remaining}) - done;
+    remaining -= hole;
+    return a.Seek(done + hole) && b.Seek(done + hole);
 }
 } // namespace
 
@@ -89,14 +98,14 @@ quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHa
     return (sum == 0 || sum == UnreadableSum) ? 1 : sum;
 }
 
-ByteComparison FilesEqual(const QString &first, const QString &second) {
+ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize) {
     if (!BufferA && !AllocCompareBuffers())
         return ByteComparison::Unreadable;
     Platform::ReadFile a, b;
     if (!a.Open(first) || !b.Open(second))
         return ByteComparison::Unreadable;
-    const qint64 size = a.Size();
-    if (size != b.Size())
+    const qint64 size = scannedSize;
+    if (a.Size() != size || b.Size() != size)
         return ByteComparison::Different;
     qint64 remaining = size;
     bool firstChunk = true;
@@ -111,6 +120,11 @@ ByteComparison FilesEqual(const QString &first, const QString &second) {
             ProcessMessages();
             if (RunState() == RunStateValue::StopRequested)
                 return ByteComparison::Stopped;
+            if (!SkipCommonHole(a, b, size - remaining, remaining))
+                return ByteComparison::Unreadable;
+            if (remaining == 0)
+                break;
+            chunk = std::min(remaining, CompareBufferSize);
         }
         firstChunk = false;
         if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
@@ -121,7 +135,25 @@ ByteComparison FilesEqual(const QString &first, const QString &second) {
             return ByteComparison::Different;
         remaining -= chunk;
     }
-    return ByteComparison::Equal;
+    // Bytes behind the compared ones were written while the files were read.
+    return a.AtEnd() && b.AtEnd() ? ByteComparison::Equal : ByteComparison::Different;
+}
+
+bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,
+                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn) {
+    Platform::ReadFile file;
+    if (!file.Open(path) || file.Size() != expectedSize || !file.Seek(from))
+        return false;
+    for (qint64 position = from; position < to;) {
+        if (!goOn())
+            return false;
+        const qint64 piece = std::min(to - position, bufferSize);
+        if (!file.ReadExactly(buffer, piece))
+            return false;
+        hash = HashBytes(reinterpret_cast<const unsigned char *>(buffer), piece, hash);
+        position += piece;
+    }
+    return true;
 }
 
 int SizeRatio(qint64 size1, qint64 size2) {

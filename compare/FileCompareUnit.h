@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 inline constexpr qint64 CompareBufferSize = 524288;
 // Most files that differ do so near the start; this much is read first.
 inline constexpr qint64 QuickChunk = 30720;
@@ -27,10 +29,20 @@ quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
 // The same with a buffer of the caller's (at least QuickChunk bytes), so that
 // several threads can read sums at once.
 quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash);
+// Goes on with hash over the bytes from..to of a file that must still be
+// expectedSize bytes long, read in pieces of bufferSize through buffer; goOn is
+// asked before each piece. Files equal over those bytes get equal hashes, so
+// many files of one size can be told apart by reading each of them once. False
+// when the file cannot be read, has another size, or goOn said no.
+bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,
+                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn);
 enum class ByteComparison { Equal, Different, Unreadable, Stopped };
 // Byte for byte in chunks of the compare buffers, letting events through
-// between chunks; Stopped when a stop was requested meanwhile.
-ByteComparison FilesEqual(const QString &first, const QString &second);
+// between chunks; Stopped when a stop was requested meanwhile. Both files must
+// still have the size the scan saw (scannedSize) and end where the compared
+// bytes end: a file that changed its size since the scan or grows during the
+// comparison is Different.
+ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200
 // bytes. No block comparison can score more, so it bounds a pair from above.

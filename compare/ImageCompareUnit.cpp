@@ -12,18 +12,28 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 struct ImageCompareState {
-    // Exists from the first fingerprint of a run until ResetImageDatabase. A
-    // store that could not be created stays closed, so that the rest of the run
-    // gives -1 without decoding every picture in vain.
+    // Exists from the first fingerprint of a run until ResetImageDatabase.
     std::unique_ptr<TBinDatabase> Store;
+    // Why the store takes no more fingerprints ("<folder>: <cause>"); empty
+    // while it does. Once set, the rest of the run holds them in memory,
+    // numbered on from the store's last record.
+    QString StoreProblem;
+    std::vector<QByteArray> Held;
+    qint32 FirstHeld = 0; // record number of Held[0]
+    qint64 HeldBytes = 0;
+    qint64 MemoryLimit = FingerprintMemoryLimit;
+    // Set when a fingerprint fit neither into the store nor into memory.
+    QString Failure;
     QDateTime FixedTime; // tests only: the clock that names the store
 };
 
@@ -55,23 +65,56 @@ constexpr int BandMaxPixels = 100;
 // compared after all.
 constexpr int TolerantCeiling = 95;
 
+// Two parts of the colour signature differ plainly when their chroma differs
+// by more than ChromaSlack levels plus a ChromaShareDivisor-th of the stronger
+// chroma: re-encoding moves colours by a few levels, brightening scales them.
+constexpr int ChromaSlack = 16;
+constexpr int ChromaShareDivisor = 4;
+// Pictures are told apart by colour when more than this share of the parts
+// differ plainly; a coloured caption or banner across one row of parts is not
+// enough.
+constexpr int ColourPartsDivisor = 4;
+// What a pair ruled out by its colours scores: judged, and unlike.
+constexpr int UnlikeColoursScore = 1;
+
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
 // millisecond's name is tried instead.
 constexpr int StoreNameAttempts = 100;
 
-bool CreateStore(TBinDatabase &store) {
+// Empty when the store was made, else why not.
+QString CreateStore(TBinDatabase &store) {
     // Qt gives no temporary folder when the configured one does not exist; the
-    // store must then not land in whatever the current folder is.
+    // store must then not land in whatever the current folder is, and the
+    // missing folder is not made either.
     if (!QDir::isAbsolutePath(QDir::tempPath()))
-        return false;
+        return qt_error_string(ENOENT);
     const QDateTime fixed = State().FixedTime;
     const QDateTime now = fixed.isValid() ? fixed : QDateTime::currentDateTime();
     for (int attempt = 0; attempt < StoreNameAttempts; ++attempt) {
         if (store.Create(FingerprintStoreBaseName(now.addMSecs(attempt))))
-            return true;
+            return {};
     }
-    return false;
+    return store.ErrorString();
+}
+
+QString StoreProblemText(const QString &cause) {
+    const QString folder = QDir::tempPath();
+    return (folder.isEmpty() ? Platform::ConfiguredTempFolder() : folder) + QStringLiteral(": ") +
+           cause;
+}
+
+// Keeps a fingerprint the store could not take; -1 beyond the memory limit.
+qint32 HoldFingerprint(ImageCompareState &state, const QByteArray &fingerprint) {
+    if (state.HeldBytes + fingerprint.size() > state.MemoryLimit) {
+        state.Failure = state.StoreProblem;
+        return -1;
+    }
+    if (state.Held.empty())
+        state.FirstHeld = state.Store->LastRecord() + 1;
+    state.Held.push_back(fingerprint);
+    state.HeldBytes += fingerprint.size();
+    return state.FirstHeld + qint32(state.Held.size()) - 1;
 }
 
 struct FingerprintHeader {
@@ -116,8 +159,90 @@ std::vector<int> CellEdges(int length, int cells) {
     return edges;
 }
 
-inline int PixelSum(QRgb p) {
-    return int(p & 0xFF) + int((p >> 8) & 0xFF) + int((p >> 16) & 0xFF);
+struct ColourSums {
+    qint64 Red = 0, Green = 0, Blue = 0, Pixels = 0;
+    void Add(const ColourSums &other) {
+        Red += other.Red;
+        Green += other.Green;
+        Blue += other.Blue;
+        Pixels += other.Pixels;
+    }
+};
+
+// The parts of the colour signature, ColourGrid x ColourGrid, each made of
+// whole fingerprint cells. Cell rows come in one by one. A picture with fewer
+// cells than parts on a side lets neighbouring parts share a cell.
+class ColourSignature {
+public:
+    ColourSignature(int w, int h) : Columns(Ranges(w)), Rows(Ranges(h)) {}
+
+    void AddCellRow(int cy, const std::vector<ColourSums> &cells) {
+        std::array<ColourSums, ColourGrid> row{};
+        for (int gx = 0; gx < ColourGrid; ++gx) {
+            const auto [from, to] = Columns[std::size_t(gx)];
+            for (int cx = from; cx < to; ++cx)
+                row[std::size_t(gx)].Add(cells[std::size_t(cx)]);
+        }
+        for (int gy = 0; gy < ColourGrid; ++gy) {
+            const auto [from, to] = Rows[std::size_t(gy)];
+            if (from <= cy && cy < to)
+                for (int gx = 0; gx < ColourGrid; ++gx)
+                    Parts[std::size_t(gy * ColourGrid + gx)].Add(row[std::size_t(gx)]);
+        }
+    }
+    void AppendTo(QByteArray &fingerprint) const {
+        for (const ColourSums &part : Parts) {
+            const qint64 n = qMax<qint64>(1, part.Pixels);
+            for (const qint64 sum : {part.Red, part.Green, part.Blue})
+                fingerprint.append(char(uchar(sum / n)));
+        }
+    }
+
+private:
+    using Range = std::pair<int, int>;
+    static std::array<Range, ColourGrid> Ranges(int cells) {
+        std::array<Range, ColourGrid> ranges;
+        for (int g = 0; g < ColourGrid; ++g) {
+            const int from = qMin(g * cells / ColourGrid, cells - 1);
+            ranges[std::size_t(g)] = {from, qMax(from + 1, (g + 1) * cells / ColourGrid)};
+        }
+        return ranges;
+    }
+    std::array<Range, ColourGrid> Columns, Rows;
+    std::array<ColourSums, ColourGrid * ColourGrid> Parts{};
+};
+
+// Chroma of a mean colour, doubled so it stays whole: red against green, and
+// yellow (red and green) against blue. Grey has none.
+std::pair<int, int> Chroma(const uchar *rgb) {
+    return {2 * (rgb[0] - rgb[1]), rgb[0] + rgb[1] - 2 * rgb[2]};
+}
+
+bool PartsDifferPlainly(const uchar *a, const uchar *b) {
+    const auto [redA, blueA] = Chroma(a);
+    const auto [redB, blueB] = Chroma(b);
+    const int difference = qMax(std::abs(redA - redB), std::abs(blueA - blueB));
+    const int stronger =
+        qMax(qMax(std::abs(redA), std::abs(blueA)), qMax(std::abs(redB), std::abs(blueB)));
+    return difference > 2 * ChromaSlack + stronger / ChromaShareDivisor;
+}
+
+// The colour signature behind the grey cells, or null for a fingerprint
+// without one.
+const uchar *ColourSignatureOf(const QByteArray &fingerprint, const FingerprintHeader &header) {
+    const qint64 at = FingerprintHeaderSize + qint64(header.Width) * header.Height;
+    if (fingerprint.size() != at + ColourSignatureSize)
+        return nullptr;
+    return reinterpret_cast<const uchar *>(fingerprint.constData()) + at;
+}
+
+bool ColoursDifferPlainly(const uchar *a, const uchar *b) {
+    if (!a || !b)
+        return false;
+    int differing = 0;
+    for (int part = 0; part < ColourGrid * ColourGrid; ++part)
+        differing += PartsDifferPlainly(a + 3 * part, b + 3 * part);
+    return differing * ColourPartsDivisor > ColourGrid * ColourGrid;
 }
 
 // Score of one pass: every second row from `first` to `last`, each cell 2 points
@@ -168,47 +293,62 @@ QByteArray MakeFingerprint(QImage bitmap) {
     const double s = FitScale(W, H, FingerprintBox, FingerprintBox);
     int w = W, h = H;
     if (s < 1.0) {
-        w = ScaledLength(W, s, FingerprintBox);
-        h = ScaledLength(H, s, FingerprintBox);
-        if (w < 1 || h < 1)
-            return {};
+        // A picture far wider than high, or the reverse, still gets one row or
+        // column of cells.
+        w = qMax(1, ScaledLength(W, s, FingerprintBox));
+        h = qMax(1, ScaledLength(H, s, FingerprintBox));
     }
     QByteArray fingerprint;
-    fingerprint.reserve(FingerprintHeaderSize + qsizetype(w) * h);
+    fingerprint.reserve(FingerprintHeaderSize + qsizetype(w) * h + ColourSignatureSize);
     AppendHeader(fingerprint, w, h, W, H);
     fingerprint.resize(FingerprintHeaderSize + qsizetype(w) * h);
     auto *grey = reinterpret_cast<uchar *>(fingerprint.data()) + FingerprintHeaderSize;
 
+    ColourSignature colours(w, h);
+    std::vector<ColourSums> cells(static_cast<std::size_t>(w));
     if (s >= 1.0) {
+        // Every pixel is a cell of its own.
         for (int y = 0; y < H; ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(bitmap.constScanLine(y));
-            for (int x = 0; x < W; ++x)
-                *grey++ = uchar(PixelSum(row[x]) / 3);
+            for (int x = 0; x < W; ++x) {
+                const int red = qRed(row[x]), green = qGreen(row[x]), blue = qBlue(row[x]);
+                *grey++ = uchar((red + green + blue) / 3);
+                cells[std::size_t(x)] = {red, green, blue, 1};
+            }
+            colours.AddCellRow(y, cells);
         }
+        colours.AppendTo(fingerprint);
         return fingerprint;
     }
 
     const std::vector<int> columns = CellEdges(W, w);
     const std::vector<int> rows = CellEdges(H, h);
-    std::vector<qint64> sums(std::size_t(w), 0);
     for (int cy = 0; cy < h; ++cy) {
-        std::fill(sums.begin(), sums.end(), 0);
+        std::fill(cells.begin(), cells.end(), ColourSums());
         for (int y = rows[std::size_t(cy)]; y < rows[std::size_t(cy) + 1]; ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(bitmap.constScanLine(y));
             for (int cx = 0; cx < w; ++cx) {
-                qint64 sum = 0;
-                for (int x = columns[std::size_t(cx)]; x < columns[std::size_t(cx) + 1]; ++x)
-                    sum += PixelSum(row[x]);
-                sums[std::size_t(cx)] += sum;
+                qint64 red = 0, green = 0, blue = 0;
+                const int from = columns[std::size_t(cx)], to = columns[std::size_t(cx) + 1];
+                for (int x = from; x < to; ++x) {
+                    red += qRed(row[x]);
+                    green += qGreen(row[x]);
+                    blue += qBlue(row[x]);
+                }
+                ColourSums &cell = cells[std::size_t(cx)];
+                cell.Red += red;
+                cell.Green += green;
+                cell.Blue += blue;
+                cell.Pixels += to - from;
             }
         }
-        const qint64 cellRows = rows[std::size_t(cy) + 1] - rows[std::size_t(cy)];
-        for (int cx = 0; cx < w; ++cx) {
-            const qint64 cellPixels =
-                cellRows * (columns[std::size_t(cx) + 1] - columns[std::size_t(cx)]);
-            *grey++ = cellPixels > 0 ? uchar(sums[std::size_t(cx)] / (3 * cellPixels)) : 0;
-        }
+        for (const ColourSums &cell : cells)
+            *grey++ = cell.Pixels > 0
+                          ? uchar((cell.Red + cell.Green + cell.Blue) / (3 * cell.Pixels))
+                          : 0;
+        colours.AddCellRow(cy, cells);
     }
+    colours.AppendTo(fingerprint);
     return fingerprint;
 }
 
@@ -219,6 +359,8 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
     const int ratio = RoundedPercent(one.Height, two.Height);
     if (ratio < 100 - HeightTolerancePercent || ratio > 100 + HeightTolerancePercent)
         return 0;
+    if (ColoursDifferPlainly(ColourSignatureOf(first, one), ColourSignatureOf(second, two)))
+        return UnlikeColoursScore;
     const int w = qMin(one.Width, two.Width);
     const int h = qMin(one.Height, two.Height);
     const int sourceHeight = qMin(one.SourceHeight, two.SourceHeight);
@@ -271,53 +413,73 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
 
 qint32 ImageFingerprint(const QString &path) {
     ImageCompareState &state = State();
-    if (state.Store && !state.Store->IsOpen())
+    if (!state.Failure.isEmpty())
         return -1;
     QImage bitmap = LoadImageAsBitmap(path);
     if (bitmap.isNull())
         return -1;
-    if (!state.Store) {
-        state.Store = std::make_unique<TBinDatabase>();
-        if (!CreateStore(*state.Store))
-            return -1;
-    }
     const QByteArray fingerprint = MakeFingerprint(std::move(bitmap));
     if (fingerprint.isEmpty())
         return -1;
-    qint32 record = -1;
-    if (!state.Store->PutString(record, 0, fingerprint, 0))
-        return -1;
-    return record;
+    if (!state.Store) {
+        state.Store = std::make_unique<TBinDatabase>();
+        if (const QString cause = CreateStore(*state.Store); !cause.isEmpty())
+            state.StoreProblem = StoreProblemText(cause);
+    }
+    if (state.StoreProblem.isEmpty()) {
+        qint32 record = -1;
+        if (state.Store->PutString(record, 0, fingerprint, 0))
+            return record;
+        state.StoreProblem = StoreProblemText(state.Store->ErrorString());
+    }
+    return HoldFingerprint(state, fingerprint);
+}
+
+QString FingerprintStoreFailure() {
+    return State().Failure;
+}
+
+void SetFingerprintMemoryLimit(qint64 bytes) {
+    State().MemoryLimit = bytes;
 }
 
 QByteArray FingerprintData(qint32 record) {
+    const ImageCompareState &state = State();
+    if (state.FirstHeld > 0 && record >= state.FirstHeld) {
+        const std::size_t index = std::size_t(record - state.FirstHeld);
+        return index < state.Held.size() ? state.Held[index] : QByteArray();
+    }
     QByteArray bytes;
-    if (State().Store)
-        State().Store->Read(record, bytes);
+    if (state.Store)
+        state.Store->Read(record, bytes);
     return bytes;
 }
 
 int ImageSimilarity(const QByteArray &fingerprintA, qint32 recordB, bool strict) {
-    ImageCompareState &state = State();
-    if (!state.Store || fingerprintA.size() <= FingerprintHeaderSize || recordB <= 0)
+    if (fingerprintA.size() <= FingerprintHeaderSize || recordB <= 0)
         return 0;
-    QByteArray fingerprintB;
-    if (!state.Store->Read(recordB, fingerprintB))
+    const QByteArray fingerprintB = FingerprintData(recordB);
+    if (fingerprintB.size() <= FingerprintHeaderSize)
         return 0;
     return CompareFingerprints(fingerprintA, fingerprintB, strict);
 }
 
 void ResetImageDatabase() {
     ImageCompareState &state = State();
-    if (!state.Store)
-        return;
-    state.Store->CloseAndDelete();
+    if (state.Store)
+        state.Store->CloseAndDelete();
     state.Store.reset();
+    state.StoreProblem.clear();
+    state.Held = {};
+    state.FirstHeld = 0;
+    state.HeldBytes = 0;
+    state.Failure.clear();
 }
 
 void ResetImageCompare() {
     ResetImageDatabase();
     State().FixedTime = QDateTime();
+    State().MemoryLimit = FingerprintMemoryLimit;
 }
 
 double DayNumber(const QDateTime &when) {

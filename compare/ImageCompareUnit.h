@@ -1,6 +1,7 @@
 #pragma once
 // Picture fingerprints: each image is decoded once per run into a small grey
-// picture kept in a temporary store; two fingerprints give a percentage.
+// picture with a coarse colour signature, kept in a temporary store; two
+// fingerprints give a percentage.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,7 +10,16 @@
 #include <QtGlobal>
 
 // Record number (> 0) of the file's fingerprint, or -1 when none can be made.
+// When the store in the temporary folder cannot be made or written, the
+// fingerprints are held in memory instead, up to FingerprintMemoryLimit bytes;
+// beyond that every call gives -1 and FingerprintStoreFailure says why.
 qint32 ImageFingerprint(const QString &path);
+// Empty while every fingerprint found room; else the temporary folder and the
+// cause ("/tmp: No space left on device"). Cleared by ResetImageDatabase.
+QString FingerprintStoreFailure();
+inline constexpr qint64 FingerprintMemoryLimit = 512LL * 1024 * 1024;
+// Tests lower the limit; ResetImageCompare restores it.
+void SetFingerprintMemoryLimit(qint64 bytes);
 // The fingerprint bytes of a record; empty when unknown.
 QByteArray FingerprintData(qint32 record);
 // 0 when the pair cannot be judged by pictures, else 1..100.
@@ -22,13 +32,18 @@ void ResetImageCompare();
 
 // The fingerprint is a 16-byte header (fingerprint width and height, picture
 // width and height, signed 32-bit little-endian) followed by one grey byte per
-// cell, row by row. It fits into FingerprintBox x FingerprintBox cells.
+// cell, row by row, and the colour signature: the mean red, green and blue of
+// each of ColourGrid x ColourGrid parts of the picture, row by row. The cells
+// fit into FingerprintBox x FingerprintBox; every picture gets at least one.
 inline constexpr int FingerprintBox = 200;
 inline constexpr int FingerprintHeaderSize = 16;
-// Empty when the picture is too narrow or too low to give at least one cell.
+inline constexpr int ColourGrid = 4;
+inline constexpr int ColourSignatureSize = ColourGrid * ColourGrid * 3;
+// Empty only for a picture without pixels.
 QByteArray MakeFingerprint(QImage bitmap);
 // The percentage of two fingerprints; 0 when they cannot be compared (their
-// heights differ by more than about 5 %, or either is malformed).
+// heights differ by more than about 5 %, or either is malformed). The grey
+// cells give the percentage; colours that differ plainly give 1.
 int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool strict);
 
 // Where the store of a run started at this local time keeps its files: the

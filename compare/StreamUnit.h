@@ -1,6 +1,9 @@
 #pragma once
 // A reader that keeps one range of a file, often the whole file, in memory,
 // and the block matching that measures how much of one file occurs in another.
+// Files up to a few megabytes are compared in memory; larger ones are read in
+// pieces, so that a comparison needs the same few dozen megabytes whatever the
+// sizes, and gives the same result as it would in memory.
 
 #include "platform/Platform.h"
 
@@ -18,7 +21,8 @@ enum class ReadResult : quint8 {
 
 class TFileBlockReader {
 public:
-    static constexpr qint64 MaxBufferedBytes = 1073741824;
+    // The most a reader holds at once; a longer range is TooLarge.
+    static constexpr qint64 MaxBufferedBytes = 16 * 1024 * 1024;
 
     TFileBlockReader() = default;
     ~TFileBlockReader() { Close(); }
@@ -33,6 +37,9 @@ public:
     ReadResult ReadAll() { return EnsureBuffered(0, Size); }
     // block points into the buffer until the next read or Close.
     ReadResult ReadBlock(qint32 count, const char *&block, qint64 position);
+    // Copies a range into the caller's memory: from the buffer when it holds
+    // the range, otherwise from the file. The buffer stays as it is.
+    ReadResult ReadInto(char *target, qint64 position, qint64 count);
 
     // True when the whole file is in memory.
     bool HoldsWholeFile() const {
@@ -60,8 +67,8 @@ private:
 
 // A byte range of the larger file that no block has matched yet.
 struct TArea {
-    quint32 Start = 0;
-    quint32 Length = 0;
+    qint64 Start = 0;
+    qint64 Length = 0;
 };
 using TAreaArray = std::vector<TArea>;
 
@@ -93,7 +100,7 @@ private:
 };
 
 // Cuts the found block out of area index, keeping the parts before and behind it.
-void SplitArea(TAreaArray &areas, int index, int offset, int blockLength);
+void SplitArea(TAreaArray &areas, int index, qint64 offset, qint64 blockLength);
 // How much of the smaller file occurs in the larger one, judged by twenty
 // blocks; -1 when the pair cannot be judged this way.
 int CompareBlocks(TFileBlockReader &a, TFileBlockReader &b, UnreadableSide &unreadable);
@@ -106,5 +113,21 @@ int CompareBlocksReaching(TFileBlockReader &a, TFileBlockReader &b, quint8 minim
 // 51200 bytes occurs as one piece in the larger file. The percentage when it
 // does, 0 when it does not, a percentage below minimumPercent when it cannot
 // reach it, -1 when the sizes are outside 1 MiB..15 MiB or a read fails.
+// The range is the method's own: it is meant for single recordings, and both
+// files of such a pair fit in the readers together.
 int CompareInner(TFileBlockReader &a, TFileBlockReader &b, quint8 minimumPercent,
                  UnreadableSide &unreadable);
+
+// How much a block comparison holds at a time. Pairs whose larger file is at
+// most WholeFile bytes are compared in memory; other files are read in pieces
+// of Piece bytes, and a block of up to WindowBlock bytes is sought in windows
+// of the larger file, a longer one by a fingerprint rolled along it. Tests
+// make the limits small so that small files take every path.
+struct StreamLimits {
+    qint64 WholeFile = TFileBlockReader::MaxBufferedBytes;
+    qint64 Piece = 1024 * 1024;
+    qint64 WindowBlock = 4 * 1024 * 1024;
+};
+void SetStreamLimits(const StreamLimits &limits);
+// Back to the limits of the program (tests).
+void ResetStreamUnit();

@@ -34,6 +34,12 @@ void GuiHost::ClearStatusLines() {
     MemoChanged = true;
 }
 
+// A note is no new stage of the run: the busy picture goes on.
+void GuiHost::ShowNote(const QString &text) {
+    MemoLines.append(text);
+    MemoChanged = true;
+}
+
 void GuiHost::ShowStatus(const QString &text) {
     if (Busy)
         Busy->AddLine(text);

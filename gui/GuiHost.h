@@ -38,6 +38,7 @@ public:
 
     int TextWidth(const QString &text) const override;
 
+    void ShowNote(const QString &text) override;
     void ShowInfo(const QString &text) override;
     void ShowError(const QString &text) override;
     bool AskYesCancel(const QString &text) override;

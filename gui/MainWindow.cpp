@@ -10,6 +10,7 @@
 #include "gui/LegendWindow.h"
 #include "gui/PreviewWindow.h"
 #include "gui/ResultList.h"
+#include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
@@ -80,6 +81,8 @@ void MainWindow::FormCreate() {
     Results = new ResultList(ui->SelBoxPanelA);
     ui->SelBoxPanelALayout->addWidget(Results);
     ui->ResultStack->setCurrentWidget(ui->SelBoxPanelA);
+    Selections =
+        new SelectionCommands(ui->PageControl, Results, [this] { HideImagePreview(false); });
     ui->StatusPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     ui->ResultSheetLayout->setStretchFactor(ui->ResultStack, 1);
     Host = std::make_unique<GuiHost>(this, ui->BusyImage, ui->StatusMemo, ui->ProgressBar);
@@ -195,6 +198,12 @@ void MainWindow::ConnectHandlers() {
                 else
                     ApplicationEventsDeactivate();
             });
+
+    // The automatic selections.
+    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelFoldersBtnClick);
+    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelNamesBtnClick);
 
     // Window items.
     for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
@@ -714,19 +723,29 @@ void MainWindow::WriteBackSettled(const SearchResult &result) {
 }
 
 void MainWindow::ShowRefusal(const SearchResult &result) {
-    switch (result.CertainFile) {
-    case CertainFileProblem::Empty:
-    case CertainFileProblem::InvalidCharacters:
-    case CertainFileProblem::Missing: {
-        const int phrase = result.CertainFile == CertainFileProblem::Empty               ? 44
-                           : result.CertainFile == CertainFileProblem::InvalidCharacters ? 46
-                                                                                         : 45;
-        ::ShowError(Phrase(phrase));
+    const int certainFilePhrase = [&] {
+        switch (result.CertainFile) {
+        case CertainFileProblem::Empty:
+            return 44;
+        case CertainFileProblem::Missing:
+            return 45;
+        case CertainFileProblem::InvalidCharacters:
+            return 46;
+        case CertainFileProblem::Folder:
+            return 47;
+        case CertainFileProblem::Link:
+            return 48;
+        case CertainFileProblem::NotAFile:
+            return 49;
+        case CertainFileProblem::None:
+            break;
+        }
+        return 0;
+    }();
+    if (certainFilePhrase != 0) {
+        ::ShowError(Phrase(certainFilePhrase));
         ui->CertainFileEd->setFocus();
         return;
-    }
-    case CertainFileProblem::None:
-        break;
     }
     switch (result.Options) {
     case OptionProblem::NoMethod:
@@ -735,6 +754,7 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
     case OptionProblem::PixelHundred:
         ::ShowError(Phrase(39));
         return;
+    case OptionProblem::TwoFoldersNeeded: // the window's folder mode follows its folders
     case OptionProblem::None:
         break;
     }
@@ -752,6 +772,9 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
         break;
     case BaseFolderProblem::Unreadable:
         ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderUnreadable, digit) + path);
+        break;
+    case BaseFolderProblem::NotSearchable:
+        ::ShowError(GetPhraseParam(WindowPhrases(), PhraseFolderNotSearchable, digit) + path);
         break;
     case BaseFolderProblem::NoFolder:
         ::ShowError(Phrase(14));

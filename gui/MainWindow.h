@@ -18,6 +18,7 @@ class QAbstractButton;
 class QLineEdit;
 class QPushButton;
 class ResultList;
+class SelectionCommands;
 namespace Ui {
 class MainWindow;
 }
@@ -150,6 +151,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<GuiHost> Host;
     ResultList *Results = nullptr;
+    SelectionCommands *Selections = nullptr;
     std::unique_ptr<LegendWindow> Legend;
 
     QString SavedFolderTwo;

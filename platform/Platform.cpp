@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -137,6 +138,11 @@ QString FolderKey(const QString &folder) {
     return folder;
 }
 
+QString ConfiguredTempFolder() {
+    const QString set = qEnvironmentVariable("TMPDIR");
+    return set.isEmpty() ? QStringLiteral("/tmp") : set;
+}
+
 QStringList SystemFolderKeys() {
     return {"/bin/",   "/boot/",   "/dev/",  "/etc/",  "/lib/", "/lib32/",
             "/lib64/", "/libx32/", "/proc/", "/sbin/", "/sys/", "/usr/"};
@@ -218,6 +224,7 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
     info.Exists = true;
     info.IsFolder = S_ISDIR(st.st_mode);
     info.IsFile = S_ISREG(st.st_mode);
+    info.IsLink = S_ISLNK(st.st_mode);
     info.Size = st.st_size;
     info.Attributes = AttributesOf(st, name);
     info.WriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
@@ -239,12 +246,16 @@ bool FolderReader::Open(const QString &folder) {
     Close();
     QByteArray bytes = EncodeName(folder);
     const qsizetype pathBytes = bytes.size();
-    if (!FitsPathLimit(pathBytes))
+    if (!FitsPathLimit(pathBytes)) {
+        Fail(ENAMETOOLONG);
         return false;
+    }
     // A trailing delimiter would make the system follow a link despite O_NOFOLLOW.
     while (bytes.size() > 1 && bytes.endsWith('/'))
         bytes.chop(1);
     const int fd = open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        Fail(errno);
     if (fd < 0 || !Adopt(fd, nullptr))
         return false;
     Folder = folder;
@@ -256,14 +267,19 @@ bool FolderReader::OpenChild(const FolderReader &parent, const QString &name) {
     Close();
     const QByteArray bytes = EncodeName(name);
     const qsizetype pathBytes = parent.PathBytes + bytes.size() + 1;
-    if (parent.Fd < 0 || bytes.isEmpty() || bytes.contains('/') || bytes.contains('\0') ||
-        !FitsPathLimit(pathBytes))
+    if (parent.Fd < 0 || bytes.isEmpty() || bytes.contains('/') || bytes.contains('\0'))
         return false;
+    if (!FitsPathLimit(pathBytes)) {
+        Fail(ENAMETOOLONG);
+        return false;
+    }
     const QString folder = parent.Folder + name + PathDelimiter();
     if (BeforeEnter)
         BeforeEnter(folder);
     const int fd =
         openat(parent.Fd, bytes.constData(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        Fail(errno);
     if (fd < 0 || !Adopt(fd, &parent))
         return false;
     Folder = folder;
@@ -277,6 +293,8 @@ bool FolderReader::OpenChild(const FolderReader &parent, const QString &name) {
 bool FolderReader::Adopt(int fd, const FolderReader *parent) {
     struct stat st {};
     bool enter = fstat(fd, &st) == 0;
+    if (!enter)
+        Fail(errno);
     if (enter && parent && static_cast<quint64>(st.st_dev) != parent->Device)
         enter = !IsVirtualFileSystem(fd);
     for (const FolderReader *up = parent; enter && up; up = up->Parent)
@@ -284,6 +302,8 @@ bool FolderReader::Adopt(int fd, const FolderReader *parent) {
                 up->Inode != static_cast<quint64>(st.st_ino);
     const int listFd = enter ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
     DIR *dir = listFd >= 0 ? fdopendir(listFd) : nullptr;
+    if (enter && !dir)
+        Fail(errno);
     if (!dir) {
         if (listFd >= 0)
             close(listFd);
@@ -305,6 +325,8 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
     errno = 0;
     const dirent *d = readdir(static_cast<DIR *>(Dir));
     if (!d) {
+        if (errno != 0)
+            Fail(errno);
         // The folder stays open for its subfolders; the listing is done.
         closedir(static_cast<DIR *>(Dir));
         Dir = nullptr;
@@ -314,8 +336,12 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
     if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
         return true;
     struct stat st {};
-    if (fstatat(Fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(Fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        // Without the right to search the folder, every entry ends here.
+        if (Failure.isEmpty())
+            Fail(errno);
         return true;
+    }
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
         return true;
     const FileInfo info = InfoFromStat(st, name);
@@ -342,6 +368,14 @@ void FolderReader::Close() {
     Parent = nullptr;
     Folder.clear();
     PathBytes = 0;
+    Failure.clear();
+}
+
+// An entry that has gone, or became a link or a file, since its folder was
+// listed is nothing the user missed.
+void FolderReader::Fail(int error) {
+    if (error != ENOENT && error != ENOTDIR && error != ELOOP)
+        Failure = QString::fromLocal8Bit(std::strerror(error));
 }
 
 ReadFile::~ReadFile() {
@@ -361,6 +395,7 @@ bool ReadFile::Open(const QString &path) {
     }
     Fd = fd;
     FileSize = st.st_size;
+    Sparse = qint64(st.st_blocks) * 512 < qint64(st.st_size);
     return true;
 }
 
@@ -383,11 +418,32 @@ bool ReadFile::ReadExactly(char *buffer, qint64 count) {
     return true;
 }
 
+bool ReadFile::AtEnd() {
+    if (Fd < 0)
+        return false;
+    char byte;
+    ssize_t got;
+    do
+        got = read(Fd, &byte, 1);
+    while (got < 0 && errno == EINTR);
+    return got == 0;
+}
+
+qint64 ReadFile::NextData(qint64 position) {
+    if (Fd < 0)
+        return position;
+    const off_t data = lseek(Fd, position, SEEK_DATA);
+    if (data >= position)
+        return data;
+    return data < 0 && errno == ENXIO ? std::max(position, FileSize) : position;
+}
+
 void ReadFile::Close() {
     if (Fd >= 0)
         close(Fd);
     Fd = -1;
     FileSize = 0;
+    Sparse = false;
 }
 
 FileInfo StatPath(const QString &path, bool followLinks) {
@@ -406,10 +462,14 @@ FolderProblem CheckFolder(const QString &folder) {
         return FolderProblem::Missing;
     if (!info.IsFolder)
         return FolderProblem::NotAFolder;
-    DIR *dir = opendir(EncodeName(folder).constData());
+    const QByteArray bytes = EncodeName(folder);
+    DIR *dir = opendir(bytes.constData());
     if (!dir)
         return FolderProblem::Unreadable;
     closedir(dir);
+    // The rights of the user the checks are made for, as the scan will meet them.
+    if (faccessat(AT_FDCWD, bytes.constData(), X_OK, AT_EACCESS) != 0 && errno == EACCES)
+        return FolderProblem::NotSearchable;
     return FolderProblem::None;
 }
 

@@ -32,6 +32,10 @@ bool NameIsExact(const QString &name); // false when the name carries raw bytes
 // Key for comparing folders: the exact text where the file system tells case.
 QString FolderKey(const QString &folder);
 
+// The folder set for temporary files, named also when it does not exist (Qt's
+// QDir::tempPath() is then empty), so that a message can say which one it is.
+QString ConfiguredTempFolder();
+
 // Folders the scan locks and the search run warns about (keys, trailing delimiter).
 QStringList SystemFolderKeys();
 QStringList ProgramFolderKeys();
@@ -103,9 +107,16 @@ public:
     // a file or folder worth delivering, `usable` is false.
     bool Next(DirEntry &entry, bool &usable);
     void Close();
+    // Why the last Open or OpenChild failed, or why entries of the open folder
+    // could not be looked at (a folder that may be listed but not searched),
+    // in the system's words. Empty when nothing was missed, and when a folder
+    // was passed over on purpose (a link, a kernel file system, a loop) or had
+    // gone meanwhile.
+    const QString &FailureReason() const { return Failure; }
 
 private:
     bool Adopt(int fd, const FolderReader *parent);
+    void Fail(int error);
 
     int Fd = -1;
     void *Dir = nullptr; // the listing, over a descriptor of its own
@@ -114,6 +125,7 @@ private:
     qsizetype PathBytes = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
+    QString Failure;
 };
 
 // Called after a folder's listing, just before each subfolder is opened, with
@@ -136,17 +148,28 @@ public:
     bool Seek(qint64 position);
     // Reads exactly count bytes; false on any error or short read.
     bool ReadExactly(char *buffer, qint64 count);
+    // True when a read from here gives the end of the file: no byte follows.
+    bool AtEnd();
+    // The file takes less room on disk than its size: it may have holes.
+    bool MayHaveHoles() const { return Sparse; }
+    // Where the next stored bytes begin, at or after position: the end of a
+    // hole of a sparse file, which reads as zeros, or the size when only a
+    // hole follows. Without holes (or where the system keeps none) position
+    // itself. Moves the read position; Seek before the next read.
+    qint64 NextData(qint64 position);
     void Close();
 
 private:
     int Fd = -1;
     qint64 FileSize = 0;
+    bool Sparse = false;
 };
 
 struct FileInfo {
     bool Exists = false;
     bool IsFolder = false;
     bool IsFile = false;
+    bool IsLink = false;
     qint64 Size = 0;
     quint32 Attributes = 0;
     qint64 WriteTime = 0;
@@ -156,7 +179,8 @@ struct FileInfo {
 // Looks at the path itself; a symbolic link is followed only when asked.
 FileInfo StatPath(const QString &path, bool followLinks);
 
-enum class FolderProblem { None, Missing, NotAFolder, Unreadable };
+// NotSearchable: the folder may be listed, but nothing in it opened.
+enum class FolderProblem { None, Missing, NotAFolder, Unreadable, NotSearchable };
 FolderProblem CheckFolder(const QString &folder);
 
 // Absolute form of a folder typed by the user, relative to the current folder.

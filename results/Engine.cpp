@@ -4,12 +4,14 @@
 #include "compare/FilterUnit.h"
 #include "compare/ImageCompareUnit.h"
 #include "compare/ImageDecoder.h"
+#include "compare/StreamUnit.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
 #include "results/PreviewUnit.h"
 #include "results/ResultListUnit.h"
+#include "results/SelectionUnit.h"
 #include "run/RunControl.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
@@ -23,11 +25,13 @@ void ResetEngine() {
     ClearMatchList();
     ResetPairwiseLoop();
     ResetFileCompare();
+    ResetStreamUnit();
     ResetFilter();
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
     ResetPreview();
+    ResetSelections();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();

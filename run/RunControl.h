@@ -48,6 +48,11 @@ public:
     // Pixel width of a result row's text in the list's font.
     virtual int TextWidth(const QString &text) const { return int(text.size()) * 7; }
 
+    // A line the user should learn of without being asked anything, even
+    // where the other status lines go unseen (a folder that could not be
+    // searched, a file left out because it changed): among the status lines unless the
+    // host has a better place (the command line's standard error).
+    virtual void ShowNote(const QString &text) { AddStatusLine(text); }
     virtual void ShowInfo(const QString &) {}
     virtual void ShowError(const QString &) {}
     // Confirmation with Yes and Cancel; anything but Yes is false.

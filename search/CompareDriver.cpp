@@ -3,6 +3,7 @@
 #include "compare/FileCompareUnit.h"
 #include "compare/ImageCompareUnit.h"
 #include "run/RunControl.h"
+#include "search/ChangedFiles.h"
 #include "search/ExactDriver.h"
 #include "search/MainPhrases.h"
 #include "search/MatchList.h"
@@ -34,10 +35,14 @@ int RunCompare(RunOutcome &outcome, bool includeHundred) {
         ProcessMessages();
     }
     if (outcome != RunOutcome::Terminated) {
+        // What the contents were compared by must still hold for every file
+        // shown; a names search says nothing about contents.
+        if (options.CompareContents)
+            matches -= LeaveOutChangedFiles();
         BuildMatchList();
         // Also after a scan that found nothing to compare: every finished
-        // search says what it found.
-        if (MatchList().empty()) {
+        // search says what it found. A failed one has said what went wrong.
+        if (MatchList().empty() && outcome != RunOutcome::Failed) {
             const QString none = GetPhrase(MainFormPhrases(), 38);
             Host().AddStatusLine(none);
             Host().ShowInfo(none);

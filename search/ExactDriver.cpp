@@ -4,13 +4,11 @@
 #include "run/RunControl.h"
 #include "search/NameFilter.h"
 #include "search/PairwiseLoop.h"
+#include "search/WorkerReads.h"
 
 #include <QHash>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <memory>
-#include <thread>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -43,87 +41,18 @@ quint64 Mix(quint64 key, quint64 value) {
     return key * 0xBF58476D1CE4E5B9ULL;
 }
 
-// Reads the quick sums of many files on a few threads. Every sum is a
-// property of its file alone, so the order in which they are read changes
-// nothing; the calling thread keeps polling, so stop, pause and cancel act
-// at once.
-class SumReader {
-public:
-    SumReader(const std::vector<int> &files, std::vector<quint64> &prefixHash)
-        : Files(files), Table(FileTable()), PrefixHash(prefixHash), Sums(files.size(), 0),
-          Hashes(files.size(), 0), Read(files.size(), 0), Base(Context().CommonBaseFolder) {}
+// The full path of a table entry, built in the worker's own room.
+const QString &PathIn(ReadWorkspace &workspace, const QString &base, const FileEntry &entry) {
+    workspace.Path.resize(0);
+    workspace.Path.append(base).append(entry.Text);
+    return workspace.Path;
+}
 
-    // False when the run was stopped before every sum was read.
-    bool Run() {
-        const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        std::vector<std::thread> workers;
-        for (unsigned t = 0; t < threads && !Files.empty(); ++t)
-            workers.emplace_back([this] { Work(); });
-        bool stopped = false;
-        while (Done.load() < Files.size()) {
-            ProcessMessages();
-            if (RunState() == RunStateValue::Paused) {
-                Pause = true;
-                const bool goesOn = WaitWhilePaused();
-                Pause = false;
-                if (!goesOn)
-                    break;
-            }
-            if (StopOrTerminate())
-                break;
-            Host().Sleep(2);
-        }
-        stopped = Done.load() < Files.size();
-        Cancel = true;
-        for (std::thread &worker : workers)
-            worker.join();
-        // Joined: the workers' results are visible here.
-        for (std::size_t m = 0; m < Files.size(); ++m) {
-            if (!Read[m])
-                continue;
-            FileRecord &record = *Table[std::size_t(Files[m])].Record;
-            if (Sums[m] == UnreadableSum)
-                record.Unreadable = true;
-            else
-                record.QuickSum = Sums[m];
-            PrefixHash[std::size_t(Files[m])] = Hashes[m];
-        }
-        return !stopped;
-    }
-
-private:
-    void Work() {
-        const std::unique_ptr<char[]> buffer(new char[QuickChunk]);
-        // Paths are built here, one at a time: all of them at once would
-        // cost megabytes.
-        QString path;
-        for (;;) {
-            while (Pause && !Cancel)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            const std::size_t m = Next.fetch_add(1);
-            if (m >= Files.size() || Cancel)
-                return;
-            path.resize(0);
-            path.append(Base).append(Table[std::size_t(Files[m])].Text);
-            Sums[m] = ComputeQuickSumInto(path, buffer.get(), Hashes[m]);
-            Read[m] = 1;
-            Done.fetch_add(1);
-        }
-    }
-
-    const std::vector<int> &Files;
-    FileList &Table;
-    std::vector<quint64> &PrefixHash;
-    // Each slot is written by one worker only.
-    std::vector<quint32> Sums;
-    std::vector<quint64> Hashes;
-    std::vector<char> Read;
-    const QString Base;
-    std::atomic<std::size_t> Next{0};
-    std::atomic<std::size_t> Done{0};
-    std::atomic<bool> Cancel{false};
-    std::atomic<bool> Pause{false};
-};
+// Each file's bytes beyond the quick read are hashed only while it shares its
+// chain with two others at least, in windows that double from this one, so
+// that a group of large files that part soon after the quick read is not read
+// to the end.
+constexpr qint64 FirstTailWindow = 262144;
 
 class ExactPairs : public PairDriver {
 public:
@@ -163,11 +92,42 @@ public:
         for (int k = 0; k < n; ++k)
             if (wanted[std::size_t(k)] && !HasSum(*Table[std::size_t(k)].Record))
                 files.push_back(k);
-        if (!SumReader(files, PrefixHash).Run())
+        if (!ReadSums(files))
             return; // stopped: the loop turns this into the run's outcome
         BySums = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
     }
+
+    // Where more than two files share size and quick read, every head would be
+    // compared byte for byte with every later file of its chain: a square of
+    // the group's size in file reads. Hashing the rest of each file once and
+    // chaining by that as well leaves only pairs of most likely equal files to
+    // the byte comparison, which still decides. A pair of files is compared
+    // right away, as reading both once is all the hash would save; files no
+    // longer than the quick read are known whole by its hash already. With a
+    // certain file only one head is compared, so nothing is gained there.
+    // Ahead of the loop only a first window of each file is read, so that the
+    // loop starts soon and a stop keeps the blocks found before large files
+    // are read through; files that still share that window with two others
+    // are read on once the loop reaches them (FollowTails).
+    void HashTailsAhead() {
+        if (!BySums || !Options.CertainFile.isEmpty())
+            return;
+        const int n = int(Table.size());
+        std::vector<int> files(std::size_t(n), 0);
+        std::iota(files.begin(), files.end(), 0);
+        files = CrowdedFiles(files, QuickChunk);
+        if (files.empty())
+            return;
+        Tails.assign(std::size_t(n), Tail());
+        ByTails = true;
+        if (!HashTails(files, QuickChunk, QuickChunk + FirstTailWindow))
+            return; // stopped: the loop turns this into the run's outcome
+        for (const int k : CrowdedFiles(files, QuickChunk + FirstTailWindow))
+            Tails[std::size_t(k)].Pending = true;
+        Chain.Build(n, [&](int k) { return KeyOf(k); });
+    }
+
     int PhraseId() const override {
         if (Options.CompareContents)
             return 17;
@@ -179,7 +139,11 @@ public:
             ShowStatus(ComparePrefix() + Table[std::size_t(i)].Text);
     }
 
-    int FirstCandidate(int i) override { return SkipUnlikelyNames(i, Follow(i)); }
+    int FirstCandidate(int i) override {
+        if (ByTails && Tails[std::size_t(i)].Pending)
+            FollowTails(i);
+        return SkipUnlikelyNames(i, Follow(i));
+    }
     int NextCandidate(int i, int j) override { return SkipUnlikelyNames(i, Follow(j)); }
 
     Verdict TestPair(int i, int j, quint8 &percent) override {
@@ -194,6 +158,95 @@ public:
     }
 
 private:
+    // What is known of a file's bytes beyond the quick read.
+    struct Tail {
+        quint64 Hash = 0;
+        // Could not be read (or changed its size): it pairs with nothing.
+        bool Unreadable = false;
+        // Shares the first window with two others at least; read further
+        // when the loop reaches it.
+        bool Pending = false;
+    };
+
+    // Reads on, in windows that double, the files of head i's chain that
+    // share the first window, until none shares what was read with two
+    // others. The chain stays as it is: the pair test tells their tails apart.
+    void FollowTails(int i) {
+        std::vector<int> files;
+        for (int k = i; k >= 0; k = Chain.After(k))
+            if (Tails[std::size_t(k)].Pending)
+                files.push_back(k);
+        const std::vector<int> group = files;
+        for (qint64 from = QuickChunk + FirstTailWindow, window = 2 * FirstTailWindow;
+             !files.empty(); from += window, window *= 2) {
+            if (!HashTails(files, from, from + window))
+                return; // stopped: the pair test polls before it reads
+            files = CrowdedFiles(files, from + window);
+        }
+        for (const int k : group)
+            Tails[std::size_t(k)].Pending = false;
+    }
+
+    // Reads the quick sums of the files on the worker threads.
+    bool ReadSums(const std::vector<int> &files) {
+        std::vector<quint32> sums(files.size(), 0); // 0: not read
+        std::vector<quint64> hashes(files.size(), 0);
+        const QString base = Context().CommonBaseFolder;
+        const bool complete =
+            ReadOnWorkers(files.size(), QuickChunk, [&](std::size_t m, ReadWorkspace &workspace) {
+                const FileEntry &entry = Table[std::size_t(files[m])];
+                sums[m] = ComputeQuickSumInto(PathIn(workspace, base, entry), workspace.Buffer,
+                                              hashes[m]);
+            });
+        for (std::size_t m = 0; m < files.size(); ++m) {
+            if (sums[m] == 0)
+                continue;
+            FileRecord &record = *Table[std::size_t(files[m])].Record;
+            if (sums[m] == UnreadableSum)
+                record.Unreadable = true;
+            else
+                record.QuickSum = sums[m];
+            PrefixHash[std::size_t(files[m])] = hashes[m];
+        }
+        return complete;
+    }
+
+    // Goes on with the tail hashes of the files over the bytes from..to (as
+    // far as each file reaches), on the worker threads.
+    bool HashTails(const std::vector<int> &files, qint64 from, qint64 to) {
+        const QString base = Context().CommonBaseFolder;
+        return ReadOnWorkers(
+            files.size(), FirstTailWindow, [&](std::size_t m, ReadWorkspace &workspace) {
+                const FileEntry &entry = Table[std::size_t(files[m])];
+                const qint64 size = entry.Record->Size;
+                Tail &tail = Tails[std::size_t(files[m])];
+                tail.Unreadable =
+                    !HashFileRange(PathIn(workspace, base, entry), size, from, std::min(to, size),
+                                   workspace.Buffer, workspace.BufferSize, tail.Hash,
+                                   [&workspace] { return workspace.GoOn(); });
+            });
+    }
+
+    // The files that share their key with two others at least and reach
+    // beyond the given position: only these need more of their bytes read.
+    std::vector<int> CrowdedFiles(const std::vector<int> &files, qint64 beyond) const {
+        std::vector<std::pair<quint64, int>> keyed;
+        keyed.reserve(files.size());
+        for (const int k : files)
+            keyed.emplace_back(KeyOf(k), k);
+        std::sort(keyed.begin(), keyed.end());
+        std::vector<int> crowded;
+        for (std::size_t first = 0, end = 0; first < keyed.size(); first = end) {
+            for (end = first + 1; end < keyed.size() && keyed[end].first == keyed[first].first;)
+                ++end;
+            for (std::size_t m = first; end - first > 2 && m < end; ++m)
+                if (Table[std::size_t(keyed[m].second)].Record->Size > beyond)
+                    crowded.push_back(keyed[m].second);
+        }
+        std::sort(crowded.begin(), crowded.end());
+        return crowded;
+    }
+
     static bool HasSum(const FileRecord &record) {
         return record.QuickSum != 0 || record.Unreadable;
     }
@@ -202,7 +255,7 @@ private:
     Verdict ContentsVerdict(int i, int j, quint8 &percent) {
         FileRecord &a = *Table[std::size_t(i)].Record;
         FileRecord &b = *Table[std::size_t(j)].Record;
-        if (a.Size != b.Size || KnownSumsDiffer(i, j))
+        if (a.Size != b.Size || KnownSumsDiffer(i, j) || KnownTailsDiffer(i, j))
             return Verdict::Skip;
         if (!AnnounceDiskCompare(j))
             return Verdict::EndHead;
@@ -210,7 +263,8 @@ private:
             return Verdict::EndHead; // an unreadable head has no partner at all
         if (!ReadSum(j) || !SumsAgree(i, j))
             return Verdict::Skip;
-        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]))) {
+        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]),
+                           a.Size)) {
         case ByteComparison::Equal:
             percent = 100;
             return Verdict::Match;
@@ -229,6 +283,15 @@ private:
         const FileRecord &a = *Table[std::size_t(i)].Record;
         const FileRecord &b = *Table[std::size_t(j)].Record;
         return a.QuickSum != 0 && b.QuickSum != 0 && !SumsAgree(i, j);
+    }
+
+    // Equal files read alike, so their tails, read equally far, hash alike; a
+    // file whose tail could not be read pairs with nothing.
+    bool KnownTailsDiffer(int i, int j) const {
+        if (!ByTails)
+            return false;
+        const Tail &a = Tails[std::size_t(i)], &b = Tails[std::size_t(j)];
+        return a.Unreadable || b.Unreadable || (!a.Pending && !b.Pending && a.Hash != b.Hash);
     }
 
     // Only pairs that need the disk are reported and polled around; false
@@ -284,9 +347,12 @@ private:
             key = Mix(key, quint64(Names.PreTests().ClassOf(k)));
         if (BySums) {
             // An unreadable file pairs with nothing; give it a key of its own.
-            if (record.QuickSum == 0 || record.Unreadable)
+            if (record.QuickSum == 0 || record.Unreadable ||
+                (ByTails && Tails[std::size_t(k)].Unreadable))
                 return Mix(~quint64(0), quint64(k));
             key = Mix(Mix(key, record.QuickSum), PrefixHash[std::size_t(k)]);
+            if (ByTails)
+                key = Mix(key, Tails[std::size_t(k)].Hash);
         }
         return key;
     }
@@ -300,17 +366,20 @@ private:
     FileList &Table;
     NamePairTest Names;
     std::vector<quint64> PrefixHash;
+    std::vector<Tail> Tails;
     CandidateChain Chain;
     bool Chained = false;
     bool BySize = false;
     bool ByName = false;
     bool ByNameClass = false;
     bool BySums = false;
+    bool ByTails = false;
 };
 } // namespace
 
 int ExactDriver(const SearchOptions &options, RunOutcome &outcome) {
     ExactPairs driver(options);
     driver.ReadSumsAhead();
+    driver.HashTailsAhead();
     return RunPairwiseLoop(options, driver, outcome);
 }

@@ -3,6 +3,7 @@
 #include "compare/FilterUnit.h"
 #include "platform/Platform.h"
 #include "run/RunControl.h"
+#include "search/PairwiseLoop.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -120,6 +121,14 @@ void ClearFileTable() {
 }
 
 namespace {
+// A folder the scan could not open, or whose entries it could not look at:
+// the user learns that its files are missing from the result.
+void NoteUnsearched(const QString &folder, const QString &reason) {
+    if (!reason.isEmpty())
+        Host().ShowNote(GetPhraseParam(FileSearchPhrases(), 32, folder) + QStringLiteral(" (") +
+                        reason + QLatin1Char(')'));
+}
+
 // The status line and the chance to stop, before a folder is opened.
 bool BeginFolder(const QString &folder) {
     ShowStatus(Context().ScanPrefix + folder);
@@ -133,6 +142,7 @@ void ScanOpenFolder(Platform::FolderReader &reader) {
     QStringList subfolders;
     if (reader.IsOpen())
         EnumerateFolder(reader, subfolders);
+    NoteUnsearched(reader.Path(), reader.FailureReason());
     WaitWhilePaused();
     if (StopOrTerminate() || !Context().IncludeSubfolders)
         return;
@@ -141,10 +151,13 @@ void ScanOpenFolder(Platform::FolderReader &reader) {
     std::sort(subfolders.begin(), subfolders.end(),
               [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
     for (const QString &name : subfolders) {
-        if (BeginFolder(reader.Path() + name + Platform::PathDelimiter())) {
+        const QString path = reader.Path() + name + Platform::PathDelimiter();
+        if (BeginFolder(path)) {
             Platform::FolderReader child;
-            child.OpenChild(reader, name);
-            ScanOpenFolder(child);
+            if (child.OpenChild(reader, name))
+                ScanOpenFolder(child);
+            else
+                NoteUnsearched(path, child.FailureReason());
         }
         if (RunState() == RunStateValue::StopRequested)
             break;
@@ -156,8 +169,10 @@ void ScanFolder(const QString &folder) {
     if (!BeginFolder(folder))
         return;
     Platform::FolderReader reader;
-    reader.Open(folder);
-    ScanOpenFolder(reader);
+    if (reader.Open(folder))
+        ScanOpenFolder(reader);
+    else
+        NoteUnsearched(folder, reader.FailureReason());
 }
 
 bool AddCertainFile(const QString &path, bool requireExisting) {

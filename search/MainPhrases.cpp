@@ -63,7 +63,7 @@ const TMLStringList &MainFormPhrases() {
         l.Add255Obj(QStringLiteral("Verknüpfungen auf dem Desktop und im Startmenü anlegen?"), 36);
         l.Add255Obj(QStringLiteral("Fehler beim Speichern der Datei."), 37);
         l.Add255Obj(QStringLiteral("Keine Duplikate gefunden."), 38);
-        l.Add255Obj(QStringLiteral("Es gibt leider keinen 100%-Pixelvergleich.#13#Bitte wähle 95% "
+        l.Add255Obj(QStringLiteral("Es gibt leider keinen 100%-Pixelvergleich.#13#Bitte wähle 99% "
                                    "oder weniger."),
                     39);
         l.Add255Obj(QStringLiteral("Bitte wählen Sie \"Namen vergleichen\" und/oder \"Inhalte "
@@ -75,6 +75,14 @@ const TMLStringList &MainFormPhrases() {
         l.Add255Obj(QStringLiteral("Es wurde kein Dateiname eingegeben."), 44);
         l.Add255Obj(QStringLiteral("Die eingegebene Datei existiert nicht."), 45);
         l.Add255Obj(QStringLiteral("Der Dateiname enthält unerlaubte Zeichen."), 46);
+        // A content search needs the file itself: what stands there instead.
+        l.Add255Obj(QStringLiteral("Die eingegebene Datei ist ein Ordner."), 47);
+        l.Add255Obj(QStringLiteral("Die eingegebene Datei ist eine symbolische Verknüpfung; bitte "
+                                   "geben Sie die Datei an, auf die sie zeigt."),
+                    48);
+        l.Add255Obj(QStringLiteral("Die eingegebene Datei ist keine gewöhnliche Datei, sondern ein "
+                                   "Gerät, eine Pipe oder ein Socket."),
+                    49);
         return l;
     }();
     return list;

@@ -90,6 +90,14 @@ const TMLStringList &FileSearchPhrases() {
         l.Add255Obj(QStringLiteral("%1 Duplikate gefunden"), 17);
         l.Add255Obj(QStringLiteral("%1 ähnliche Dateien gefunden"), 30);
         l.Add255Obj(QStringLiteral("Übereinstimmung"), 31);
+        l.Add255Obj(QStringLiteral("Ordner nicht durchsucht: %1"), 32);
+        l.Add255Obj(QStringLiteral(
+                        "Die Datei hat sich während der Suche geändert und wurde weggelassen: %1"),
+                    33);
+        l.Add255Obj(QStringLiteral("Die Fingerabdrücke der Bilder passen weder in den temporären "
+                                   "Ordner (%1) noch in den für sie vorgesehenen Speicher; die "
+                                   "Suche wurde abgebrochen"),
+                    34);
         return l;
     }();
     return list;

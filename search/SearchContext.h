@@ -33,6 +33,7 @@ enum class RunOutcome : quint8 {
     LimitReached = 1, // MaxDuplicates reached
     Stopped = 2,      // the user cancelled
     Terminated = 3,   // the program is closing; no result is built
+    Failed = 4,       // an error that was shown ended the compare; the blocks are incomplete
 };
 
 enum MarkState : quint8 {

@@ -18,6 +18,10 @@ struct SearchRequest {
     bool CertainFileMode = false;
     // A similarity run also reports identical copies.
     bool IncludeHundred = true;
+    // The user named the folder mode in words (the command line): a search
+    // that cannot keep it is refused instead of changed. A window's radio
+    // buttons follow the folders, so the window leaves this off.
+    bool FolderModeFixed = false;
     FilterSettings Filter;
     // Files that never take part, whatever folder holds them: the file the
     // result will be written to, which a search would otherwise report as a
@@ -31,19 +35,26 @@ enum class OptionProblem {
     None,
     NoMethod,     // neither contents nor names are compared
     PixelHundred, // pictures cannot be compared at 100 %
+    // Pairs across base folders need two folders, neither inside the other
+    // (only where FolderModeFixed).
+    TwoFoldersNeeded,
 };
 enum class CertainFileProblem {
     None,
     Empty,             // no name given
     InvalidCharacters, // a character no file name may hold
     Missing,           // a content search needs the file itself
+    Folder,            // ... and a folder is none
+    Link,              // ... nor is a symbolic link, which is never followed
+    NotAFile,          // ... nor a device, pipe or socket
 };
 enum class BaseFolderProblem {
     None,
     Missing,
     NotAFolder,
     Unreadable,
-    NoFolder, // neither folder given
+    NotSearchable, // may be listed, but nothing in it opened
+    NoFolder,      // neither folder given
 };
 enum class DeclinedQuestion {
     None,

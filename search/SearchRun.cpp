@@ -19,6 +19,8 @@ BaseFolderProblem ProblemOf(Platform::FolderProblem problem) {
         return BaseFolderProblem::NotAFolder;
     case Platform::FolderProblem::Unreadable:
         return BaseFolderProblem::Unreadable;
+    case Platform::FolderProblem::NotSearchable:
+        return BaseFolderProblem::NotSearchable;
     case Platform::FolderProblem::None:
         break;
     }
@@ -57,6 +59,20 @@ bool ContainsProgramFolder(const QString &key, const QStringList &folders) {
     return false;
 }
 
+// What stands under the name of the certain file a content search needs.
+CertainFileProblem ContentFileProblem(const QString &resolved) {
+    if (!resolved.contains(Platform::PathDelimiter()))
+        return CertainFileProblem::Missing;
+    const Platform::FileInfo info = Platform::StatPath(resolved, false);
+    if (info.IsFile)
+        return CertainFileProblem::None;
+    if (!info.Exists)
+        return CertainFileProblem::Missing;
+    if (info.IsFolder)
+        return CertainFileProblem::Folder;
+    return info.IsLink ? CertainFileProblem::Link : CertainFileProblem::NotAFile;
+}
+
 // The checks that need nothing but the request: the certain file's name, the
 // comparison methods, the picture percentage, and the certain file itself.
 SearchResult CheckRequest(SearchOptions &o, bool certainFileMode) {
@@ -75,11 +91,10 @@ SearchResult CheckRequest(SearchOptions &o, bool certainFileMode) {
     if (!o.CertainFile.isEmpty()) {
         o.CertainFile = ResolveCertainFile(o.CertainFile);
         // Only a names search may look for the twins of a file that is not there.
-        if (o.CompareContents && (!o.CertainFile.contains(Platform::PathDelimiter()) ||
-                                  !Platform::StatPath(o.CertainFile, false).IsFile)) {
-            result.CertainFile = CertainFileProblem::Missing;
+        if (o.CompareContents)
+            result.CertainFile = ContentFileProblem(o.CertainFile);
+        if (result.CertainFile != CertainFileProblem::None)
             return result;
-        }
     }
     if (o.ImageMode && o.ContentPercent > 99)
         result.Options = OptionProblem::PixelHundred;
@@ -170,7 +185,7 @@ void EndRun(RunOutcome outcome) {
 }
 } // namespace
 
-SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
+SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders, bool askNested) {
     SearchContext &c = Context();
     for (;;) {
         const QString typed1 = TypedFolder(folders.Folder1);
@@ -201,6 +216,12 @@ SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders) {
         c.IncludeSubfolders = includeSubfolders;
         if (!includeSubfolders || folders.Folder2.isEmpty())
             return {};
+        if (!askNested && (c.BaseFolderKey1.startsWith(c.BaseFolderKey2) ||
+                           c.BaseFolderKey2.startsWith(c.BaseFolderKey1))) {
+            folders.Folder2.clear();
+            c.BaseFolderKey2.clear();
+            return {};
+        }
 
         if (c.BaseFolderKey2.startsWith(c.BaseFolderKey1)) {
             if (!ConfirmNestedFolders(QStringLiteral("1"), QStringLiteral("2")))
@@ -288,7 +309,9 @@ SearchResult RunSearch(const SearchRequest &request) {
         return result;
 
     BaseFolders folders{request.Folder1, request.Folder2};
-    const SettledFolders settled = SettleBaseFolders(folders, request.IncludeSubfolders);
+    const bool basesFixed = request.FolderModeFixed && options.FolderMode == 2;
+    const SettledFolders settled =
+        SettleBaseFolders(folders, request.IncludeSubfolders, !basesFixed);
     result.Settled.Folder1 = folders.Folder1;
     result.Settled.Folder2 = folders.Folder2;
     result.Folder = settled.Problem;
@@ -299,7 +322,11 @@ SearchResult RunSearch(const SearchRequest &request) {
         return result;
     // A second folder that was the first, or inside it, leaves one base
     // folder, in which no two files lie in different base folders: pairs
-    // from different folders count instead.
+    // from different folders count instead, unless the user named the mode.
+    if (basesFixed && folders.Folder2.isEmpty()) {
+        result.Options = OptionProblem::TwoFoldersNeeded;
+        return result;
+    }
     if (options.FolderMode == 2 && folders.Folder2.isEmpty() &&
         !request.Folder2.trimmed().isEmpty())
         options.FolderMode = 1;

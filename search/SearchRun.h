@@ -18,8 +18,10 @@ struct SettledFolders {
 // Turns the typed folders into full paths with every link resolved, drops a
 // second folder that is the first one (also when reached through a link) and
 // asks about nested folders when subfolders are included. Sets the base folder
-// keys and the include-subfolders flag.
-SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders);
+// keys and the include-subfolders flag. Without askNested the second of two
+// nested folders is dropped unasked: the caller refuses one folder anyway.
+SettledFolders SettleBaseFolders(BaseFolders &folders, bool includeSubfolders,
+                                 bool askNested = true);
 
 // The warning text for system folders among the base folders (keys); empty
 // when none.

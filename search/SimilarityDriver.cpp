@@ -30,6 +30,8 @@ SimilarityPairs::SimilarityPairs(const SearchOptions &options, bool include100, 
     Mp3.reserve(std::size_t(n));
     for (const FileEntry &entry : Table)
         Mp3.push_back(IsMp3(entry.Text));
+    Prefixes.resize(std::size_t(n));
+    PrefixStates.resize(std::size_t(n));
     if (SizeOrdered)
         BuildSizeOrder();
     HeadPath.reserve(256);
@@ -64,6 +66,8 @@ void SimilarityPairs::PrepareHead(int i) {
 }
 
 int SimilarityPairs::FirstCandidate(int i) {
+    if (StoreFailed)
+        return -1;
     if (!SizeOrdered)
         return i + 1;
     Candidates.clear();
@@ -109,6 +113,10 @@ int SimilarityPairs::ImagePercent(int i, int j) {
         HeadFingerprint = FingerprintData(a.ImageId);
     if (b.ImageId == 0)
         b.ImageId = ImageFingerprint(PartnerPath);
+    if (!FingerprintStoreFailure().isEmpty()) {
+        StoreFailed = true;
+        return 0;
+    }
     return ImageSimilarity(HeadFingerprint, b.ImageId,
                            Options.ContentPercent >= StrictImagePercent);
 }
@@ -141,13 +149,28 @@ int SimilarityPairs::ContentPercent(int i, int j) {
     return p;
 }
 
+std::optional<quint64> SimilarityPairs::PrefixHash(int k, const QString &path) {
+    const std::size_t at = std::size_t(k);
+    if (PrefixStates[at] == 0)
+        PrefixStates[at] = ComputeQuickSum(path, Prefixes[at]) == UnreadableSum ? 2 : 1;
+    return PrefixStates[at] == 1 ? std::optional(Prefixes[at]) : std::nullopt;
+}
+
 // Both files usually sit whole in the readers after the block comparison, so
-// they are compared there instead of being read once more.
-bool SimilarityPairs::SameContents() {
+// they are compared there instead of being read once more. Otherwise the hash
+// of their first bytes, read once per file and run, rules out nearly every
+// pair of equal size before the files are compared byte for byte.
+ByteComparison SimilarityPairs::SameContents(int i, int j, qint64 scannedSize) {
     if (A->HoldsWholeFile() && B->HoldsWholeFile() && A->FileName == HeadPath &&
         B->FileName == PartnerPath)
-        return A->Size == B->Size && std::memcmp(A->Buffer, B->Buffer, std::size_t(A->Size)) == 0;
-    return FilesEqual(HeadPath, PartnerPath) == ByteComparison::Equal;
+        return A->Size == B->Size && std::memcmp(A->Buffer, B->Buffer, std::size_t(A->Size)) == 0
+                   ? ByteComparison::Equal
+                   : ByteComparison::Different;
+    const std::optional<quint64> head = PrefixHash(i, HeadPath);
+    const std::optional<quint64> partner = PrefixHash(j, PartnerPath);
+    if (!head || !partner || *head != *partner)
+        return ByteComparison::Different;
+    return FilesEqual(HeadPath, PartnerPath, scannedSize);
 }
 
 PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
@@ -176,18 +199,40 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
     PartnerPath += partnerText;
 
     int p = 0;
+    bool byPictures = false;
     if (Options.ImageMode) {
         p = ImagePercent(i, j);
+        if (StoreFailed)
+            return Verdict::EndHead;
         if (p > 0 && p < Options.ContentPercent)
             return Verdict::Skip;
+        byPictures = p > 0;
     }
-    if (p == 0) {
+    if (p == 0)
         p = ContentPercent(i, j);
+    if (a.Unreadable || b.Unreadable)
+        return Verdict::Skip;
+
+    // Byte-identical files score 100 whatever the method measured (a size that
+    // is no multiple of the block count, a recording outside the sizes of the
+    // inner-part test, a picture without fingerprint), and no other pair
+    // does. Identical pictures always have equal fingerprints.
+    bool identical = false;
+    if (a.Size == b.Size && (!byPictures || p == 100)) {
+        const ByteComparison same = SameContents(i, j, a.Size);
+        if (same == ByteComparison::Stopped)
+            return Verdict::EndHead;
+        identical = same == ByteComparison::Equal;
+    }
+    if (identical) {
+        if (!Include100)
+            return Verdict::Skip;
+        p = 100;
+    } else {
         if (p < Options.ContentPercent)
             return Verdict::Skip;
+        p = qMin(p, 99);
     }
-    if (p == 100 && a.Size == b.Size && !Include100 && SameContents())
-        return Verdict::Skip;
 
     percent = quint8(p);
     ShowStatus(QString::number(p) + QStringLiteral("% ") + GetPhrase(FileSearchPhrases(), 31) +
@@ -201,6 +246,10 @@ int SimilarityDriver(const SearchOptions &options, bool include100, RunOutcome &
     {
         SimilarityPairs driver(options, include100);
         matches = RunPairwiseLoop(options, driver, outcome);
+        if (driver.Failed() && outcome != RunOutcome::Terminated) {
+            outcome = RunOutcome::Failed;
+            Host().ShowError(GetPhraseParam(FileSearchPhrases(), 34, FingerprintStoreFailure()));
+        }
     }
     ReleaseImageCache();
     return matches;

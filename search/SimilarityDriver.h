@@ -8,6 +8,7 @@
 #include "search/PairwiseLoop.h"
 
 #include <QByteArray>
+#include <optional>
 #include <vector>
 
 // The text's extension, from its last dot, is ".mp3" in any case.
@@ -30,11 +31,15 @@ public:
     int NextCandidate(int i, int j) override;
     Verdict TestPair(int i, int j, quint8 &percent) override;
 
+    // The fingerprints found no room; the run ends without a full result.
+    bool Failed() const { return StoreFailed; }
+
 private:
     void BuildSizeOrder();
     int ImagePercent(int i, int j);
     int ContentPercent(int i, int j);
-    bool SameContents();
+    ByteComparison SameContents(int i, int j, qint64 scannedSize);
+    std::optional<quint64> PrefixHash(int k, const QString &path);
 
     const SearchOptions &Options;
     const bool Include100;
@@ -55,6 +60,12 @@ private:
     TFileBlockReader Readers[2];
     TFileBlockReader *A = &Readers[0];
     TFileBlockReader *B = &Readers[1];
+
+    // The hash of each file's first bytes, read once when first needed:
+    // 0 not yet, 1 known, 2 unreadable.
+    std::vector<quint64> Prefixes;
+    std::vector<quint8> PrefixStates;
+    bool StoreFailed = false;
 
     QByteArray HeadFingerprint;
     QString HeadPath;

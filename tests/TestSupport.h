@@ -28,8 +28,11 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <functional>
+#include <linux/capability.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -115,6 +118,7 @@ public:
     QStringList Errors;
     QStringList Questions;
     QStringList Titles;
+    QStringList Notes;
     bool Answer = true;
     bool IsTerminating = false;
     int MessageCalls = 0;
@@ -129,6 +133,7 @@ public:
         StatusLines[index] = text;
     }
     void ClearStatusLines() override { StatusLines.clear(); }
+    void ShowNote(const QString &text) override { Notes.append(text); }
     void SetTitle(const QString &text) override { Titles.append(text); }
     void ProcessMessages() override {
         ++MessageCalls;
@@ -184,11 +189,15 @@ struct ProgramRun {
     QByteArray Err;
 };
 
-// Runs a program to its end in the given folder, with extra environment settings.
+// Runs a program to its end in the given folder, with extra environment settings;
+// inChild runs in the new process before the program starts.
 inline ProgramRun RunProgram(const QString &program, const QStringList &arguments,
                              const QString &folder = QString(),
-                             const QStringList &environment = QStringList(), int timeout = 60000) {
+                             const QStringList &environment = QStringList(), int timeout = 60000,
+                             const std::function<void()> &inChild = {}) {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
     for (const QString &setting : environment)
         settings.insert(setting.section(QLatin1Char('='), 0, 0),
@@ -244,6 +253,39 @@ template <typename Row, std::size_t N> void AddRows(const Row (&rows)[N]) {
     QTest::addColumn<int>("row");
     for (std::size_t i = 0; i < N; ++i)
         QTest::newRow(rows[i].Name) << int(i);
+}
+
+// Root may read and search every folder whatever its mode. While this lives,
+// the test process sets that power aside, so that a folder its owner may not
+// read or search stays shut to the test as well; anyone else has no such power.
+class OwnerRightsOnly {
+public:
+    OwnerRightsOnly() { Set(false); }
+    ~OwnerRightsOnly() { Set(true); }
+    OwnerRightsOnly(const OwnerRightsOnly &) = delete;
+    OwnerRightsOnly &operator=(const OwnerRightsOnly &) = delete;
+
+    // The same for a program the test starts (RunProgram's inChild), for good.
+    static void InChild() {
+        ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+        ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+    }
+
+private:
+    static void Set(bool power) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (::syscall(SYS_capget, &header, data) != 0)
+            return;
+        constexpr quint32 powers = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        data[0].effective =
+            power ? data[0].effective | (data[0].permitted & powers) : data[0].effective & ~powers;
+        ::syscall(SYS_capset, &header, data);
+    }
+};
+
+inline bool SetMode(const QString &path, mode_t mode) {
+    return ::chmod(Platform::EncodeName(path).constData(), mode) == 0;
 }
 
 } // namespace TestSupport

@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -50,6 +52,11 @@ const OutputRow OutputRows[] = {
     {"pictures only with contents", Mine,
      "--images --no-contents --names --name-percent=100 --different-exts",
      "other/mine.doc sub/mine.txt"},
+    {"pictures at 99", Ab, "--images --percent 99", ""},
+    {"only empty files", "e1= e2= sub/e3=", "%", ""},
+    {"only files too large", "b1=3000 b2=3000", "--max-kb 1", ""},
+    {"bases apart, subfolders left out", "d/a=1 d/sub/b=1",
+     "--folders different-bases --no-subfolders d d/sub", "d/a d/sub/b"},
 };
 
 // The arguments and what the one error line names: each '&'-separated part, "%" the root.
@@ -62,6 +69,12 @@ const ErrorRow FolderProblemRows[] = {
     {"unwritable output", "-o %/file/out %", "cannot write"},
     {"full output device", "-o /dev/full %", "/dev/full"},
     {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
+    {"certain file a folder", "--certain-file %/sub %", "is a folder&%/sub"},
+    {"certain file a link", "--certain-file %/link %", "is a symbolic link&%/link"},
+    {"certain file a pipe", "--certain-file pipe %", "not a regular file&pipe"},
+    {"bases nested", "--folders different-bases --yes % %/sub", "two separate folders"},
+    {"bases the same", "--folders different-bases % %/", "two separate folders"},
+    {"bases, one folder", "--folders different-bases %", "two separate folders"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
     {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };
@@ -91,6 +104,8 @@ const UsageRow UsageRows[] = {
     {"nothing to compare", "--no-contents",
      R"(Please select "Compare names" and/or "Compare contents".)"},
     {"wildcard with contents", "--certain-file x.*", "The file name contains invalid characters."},
+    {"pictures at 100", "--images --percent 100",
+     "Unfortunately, a 100% pixel comparison is not available. Please select 99% or less."},
 };
 // Output options, and the file they write relative to the searched folder.
 struct ReportRow {
@@ -438,7 +453,39 @@ private slots:
     void folderProblemsExitWithOne() {
         Write("dup", "same");
         Write("sub/dup", "same");
+        QCOMPARE(::symlink("dup", Platform::EncodeName(P("link")).constData()), 0);
+        QVERIFY(MakeFifo(P("pipe")));
         ExpectError(FolderProblemRows[Data<int>("row")], 1);
+    }
+
+    // A folder may be listed without the right to search it (mode r--), or not even that. The
+    // search goes on without it and names it; as a base folder it is refused.
+    void foldersThatCannotBeSearchedAreNamed() {
+        Write("ok/a", "same");
+        Write("ok/b", "same");
+        Write("listed/c", "same");
+        Write("locked/d", "same");
+        QVERIFY(SetMode(P("listed"), 0444) && SetMode(P("locked"), 0));
+        const auto run = [this](const QString &arguments) {
+            return RunProgram(QStringLiteral(DUPLISCAN_CLI),
+                              QStringList{"--language", "EN"} + arguments.split(' '), Root, {},
+                              60000, OwnerRightsOnly::InChild);
+        };
+        const ProgramRun all = run(Root), quiet = run("-q " + Root), base = run(P("listed"));
+        SetMode(P("listed"), 0755);
+        SetMode(P("locked"), 0755);
+
+        const QByteArray denied = std::strerror(EACCES);
+        QCOMPARE(all.ExitCode, 0);
+        QCOMPARE(all.Out, Blocks("ok/a ok/b"));
+        QCOMPARE(all.Err, "Folder not searched: " + P("listed/").toUtf8() + " (" + denied +
+                              ")\nFolder not searched: " + P("locked/").toUtf8() + " (" + denied +
+                              ")\n");
+        QCOMPARE(quiet.Out + quiet.Err, Blocks("ok/a ok/b"));
+        QCOMPARE(base.ExitCode, 1);
+        QCOMPARE(base.Out, QByteArray());
+        QCOMPARE(base.Err, "dupliscan-cli: cannot search the folder \"" + P("listed").toUtf8() +
+                               "\" (no permission to open what it holds)\n");
     }
 
     void usageErrorsExitWithTwo_data() { AddRows(UsageRows); }
@@ -488,22 +535,34 @@ private slots:
     void interruptPrintsTheBlocksSoFar() {
         Write("a1", "small");
         Write("a2", "small");
-        // Large sparse files that agree up to their last byte keep the compare busy.
+        // Large sparse files that agree up to their last byte keep the compare
+        // busy. Holes in both files are passed over, so every other mebibyte
+        // stores zeros: in odd ones here, in even ones there.
         for (int k = 1; k <= 4; ++k) {
             QFile file(P(QStringLiteral("z%1").arg(k)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.resize((1 << 30) - 1));
+            for (int mib = k % 2; mib < 1023; mib += 2)
+                QVERIFY(file.seek(qint64(mib) << 20) && file.write(QByteArray(4096, '\0')) == 4096);
             QVERIFY(file.seek((1 << 30) - 1) && file.putChar(char(k)));
         }
         const QByteArray before = Listing(Root);
         QProcess process;
         process.start(QStringLiteral(DUPLISCAN_CLI), {QStringLiteral("-q"), Root});
         QVERIFY(process.waitForStarted());
-        // Wait until it reads one of the large files.
+        // Wait until it reads one of the large files far beyond its start: the
+        // starts are read ahead, before any block is found.
         const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
         const auto reading = [&] {
             const QFileInfoList open = QDir(fds).entryInfoList(QDir::System | QDir::Files);
             return std::any_of(open.begin(), open.end(), [&](const QFileInfo &fd) {
-                return fd.symLinkTarget().startsWith(P("z"));
+                QFile info(QStringLiteral("/proc/%1/fdinfo/%2")
+                               .arg(process.processId())
+                               .arg(fd.fileName()));
+                if (!fd.symLinkTarget().startsWith(P("z")) || !info.open(QIODevice::ReadOnly))
+                    return false;
+                const QByteArray position = info.readLine(); // "pos:\t1234"
+                return position.startsWith("pos:") &&
+                       position.mid(4).trimmed().toLongLong() > 1 << 20;
             });
         };
         QTRY_VERIFY_WITH_TIMEOUT(reading(), 20000);

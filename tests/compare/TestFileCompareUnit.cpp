@@ -5,6 +5,8 @@
 
 using namespace TestSupport;
 
+Q_DECLARE_METATYPE(ByteComparison)
+
 namespace {
 class ChunkRecorder : public ReadTrace {
 public:
@@ -125,10 +127,10 @@ private slots:
         QVERIFY(MakeFifo(Path("fifo")));
         for (const QString &unreadable : {Path("missing"), Dir.path(), Path("fifo")}) {
             QCOMPARE(ComputeQuickSum(unreadable), 0xFFFFFFFFu); // a FIFO returns at once
-            QCOMPARE(FilesEqual(file, unreadable), ByteComparison::Unreadable);
-            QCOMPARE(FilesEqual(unreadable, file), ByteComparison::Unreadable);
+            QCOMPARE(FilesEqual(file, unreadable, 4), ByteComparison::Unreadable);
+            QCOMPARE(FilesEqual(unreadable, file, 4), ByteComparison::Unreadable);
         }
-        QCOMPARE(FilesEqual(file, file), ByteComparison::Equal);
+        QCOMPARE(FilesEqual(file, file, 4), ByteComparison::Equal);
     }
 
     void filesEqualReadsAShortChunkFirst_data() {
@@ -155,9 +157,71 @@ private slots:
             other[changedAt] = char(other[changedAt] ^ 0x40);
         const QString a = Write("big1", bytes), b = Write("big2", other);
         ChunkRecorder trace;
-        QCOMPARE(FilesEqual(a, b),
+        QCOMPARE(FilesEqual(a, b, size),
                  changedAt < 0 ? ByteComparison::Equal : ByteComparison::Different);
         QCOMPARE(trace.Chunks, chunks);
+    }
+
+    // A file no longer as the scan saw it, or one that changes while it is
+    // read, is never equal: the sizes must be the scanned one, and both
+    // files must end where the compared bytes end.
+    void filesThatChangeAreNotEqual_data() {
+        QTest::addColumn<qint64>("sizeGone"); // how much smaller the scan saw the files
+        QTest::addColumn<QString>("grows");   // the file that grows before the second chunk
+        QTest::addColumn<qint64>("growth");   // negative: it shrinks
+        QTest::addColumn<ByteComparison>("result");
+        QTest::newRow("as scanned") << qint64(0) << "" << qint64(0) << ByteComparison::Equal;
+        QTest::newRow("grown since the scan")
+            << qint64(100) << "" << qint64(0) << ByteComparison::Different;
+        QTest::newRow("first grows")
+            << qint64(0) << "eq1" << qint64(1) << ByteComparison::Different;
+        QTest::newRow("second grows")
+            << qint64(0) << "eq2" << qint64(4096) << ByteComparison::Different;
+        QTest::newRow("second shrinks")
+            << qint64(0) << "eq2" << qint64(-1) << ByteComparison::Unreadable;
+    }
+    void filesThatChangeAreNotEqual() {
+        QFETCH(qint64, sizeGone);
+        QFETCH(QString, grows);
+        QFETCH(qint64, growth);
+        QFETCH(ByteComparison, result);
+        const QByteArray bytes = RandomData(1048576, 5);
+        const QString a = Write("eq1", bytes), b = Write("eq2", bytes);
+        RecordingHost host;
+        HostGuard hostGuard(host);
+        host.OnMessages = [&](int calls) {
+            QFile file(Path(grows));
+            if (calls == 1 && !grows.isEmpty())
+                QVERIFY(growth < 0 ? file.resize(bytes.size() + growth)
+                                   : file.open(QIODevice::Append) &&
+                                         file.write(QByteArray(growth, 'x')) == growth);
+        };
+        QCOMPARE(FilesEqual(a, b, bytes.size() - sizeGone), result);
+    }
+
+    // Stretches that are holes in both files are passed over; a hole reads
+    // as zeros, against stored zeros as against another hole.
+    void holesReadAsZeros_data() {
+        QTest::addColumn<QByteArray>("second"); // what the second file stores at 5 MiB
+        QTest::addColumn<ByteComparison>("result");
+        QTest::newRow("a hole in both") << QByteArray() << ByteComparison::Equal;
+        QTest::newRow("stored zeros") << QByteArray(65536, '\0') << ByteComparison::Equal;
+        QTest::newRow("a byte in the other's hole")
+            << QByteArray(65536, '\0').append('x') << ByteComparison::Different;
+    }
+    void holesReadAsZeros() {
+        QFETCH(QByteArray, second);
+        QFETCH(ByteComparison, result);
+        const qint64 size = qint64(12) << 20;
+        const QByteArray head = RandomData(40000, 6), tail = RandomData(300000, 7);
+        for (const char *name : {"sparse1", "sparse2"}) {
+            QFile file(Path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size) && file.write(head) &&
+                    file.seek(size - tail.size()) && file.write(tail) == tail.size());
+            if (name[6] == '2')
+                QVERIFY(file.seek(5 << 20) && file.write(second) == second.size());
+        }
+        QCOMPARE(FilesEqual(Path("sparse1"), Path("sparse2"), size), result);
     }
 
     void stopRequestEndsTheComparisonUnequal() {
@@ -168,7 +232,7 @@ private slots:
         HostGuard hostGuard(host);
         ChunkRecorder trace;
         SetRunState(RunStateValue::Running);
-        QCOMPARE(FilesEqual(a, b), ByteComparison::Stopped);
+        QCOMPARE(FilesEqual(a, b, bytes.size()), ByteComparison::Stopped);
         QCOMPARE(trace.Chunks, QList<qint64>{30720});
         QCOMPARE(host.MessageCalls, 1);
     }

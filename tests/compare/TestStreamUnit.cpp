@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <cmath>
 #include <limits>
 
 using namespace TestSupport;
@@ -98,6 +99,129 @@ private slots:
         QFETCH(int, percent);
         QCOMPARE(Blocks(first, second), percent);
         QCOMPARE(Blocks(second, first), percent);
+    }
+
+    // A file too large to hold is read in pieces, and the result must be the
+    // one the comparison gives in memory: on random and on repetitive bytes,
+    // with blocks sought in windows or by fingerprint, with the smaller file
+    // held whole or read in pieces too, and pieces far shorter than a block.
+    void piecewiseComparisonGivesTheInMemoryResult_data() {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        const QByteArray random = RandomData(12000, 31), other = RandomData(12000, 34);
+        QByteArray changed = random, reordered = random.mid(600, 600) + random.left(600);
+        for (int at : {700, 5000, 5001, 9300})
+            changed[at] = char(changed[at] ^ 0x21);
+        reordered += random.mid(1200);
+        QByteArray sparse(12000, '\0');
+        for (int at : {900, 4321, 8000, 11999})
+            sparse[at] = char(at | 1);
+        QByteArray sparseChanged = sparse, period = QByteArray("abcdefg").repeated(1800);
+        sparseChanged[8000] = 0x55;
+        QByteArray periodBroken = period;
+        periodBroken[6000] = 'x';
+        QTest::newRow("copies") << random << random;
+        QTest::newRow("changed bytes") << random << changed;
+        QTest::newRow("shifted by an insertion")
+            << random << random.left(5000) + RandomData(333, 32) + random.mid(5000);
+        QTest::newRow("grown at the front") << random << RandomData(77, 33) + random;
+        QTest::newRow("two blocks swapped") << random << reordered;
+        QTest::newRow("sparse, one byte changed") << sparse << sparseChanged;
+        QTest::newRow("zeros against zeros") << QByteArray(9000, '\0') << QByteArray(12000, '\0');
+        QTest::newRow("periodic, one byte broken") << period << periodBroken;
+        QTest::newRow("periodic, shifted") << period << period.mid(3);
+        QTest::newRow("unrelated") << random << other;
+        QTest::newRow("unrelated but two blocks") << random.left(1200) + other.mid(1200) << random;
+    }
+    void piecewiseComparisonGivesTheInMemoryResult() {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        const int inMemory = Blocks(first, second);
+        QCOMPARE(Blocks(second, first), inMemory);
+        const qint64 smaller = std::min(first.size(), second.size());
+        const StreamLimits variants[] = {
+            {.WholeFile = 1000, .Piece = 64, .WindowBlock = 1 << 20}, // windows
+            {.WholeFile = 1000, .Piece = 64, .WindowBlock = 16},      // fingerprints
+            {.WholeFile = smaller, .Piece = 100, .WindowBlock = 16},  // the smaller one held
+            {.WholeFile = 1000, .Piece = 4096, .WindowBlock = 16},    // a piece beyond a block
+        };
+        for (const StreamLimits &limits : variants) {
+            SetStreamLimits(limits);
+            QCOMPARE(Blocks(first, second), inMemory);
+            QCOMPARE(Blocks(second, first), inMemory);
+        }
+        ResetStreamUnit();
+    }
+
+    // Read in pieces, a comparison that only needs a minimum may give up as
+    // in memory; sizes, pieces and fingerprint windows at random.
+    void piecewiseComparisonReachesWhatTheInMemoryOneReaches() {
+        QRandomGenerator random(77);
+        for (int round = 0; round < 120; ++round) {
+            const int size = 400 + random.bounded(9000);
+            QByteArray base = RandomData(size, random.generate()), other = base;
+            for (int c = random.bounded(6); c > 0; --c)
+                other[random.bounded(size)] ^= 0x33;
+            if (random.bounded(2))
+                other.insert(random.bounded(size), RandomData(random.bounded(300), round));
+            const quint8 minimum = quint8(50 + random.bounded(50));
+            TFileBlockReader a, b;
+            QVERIFY(a.Open(Dir.Write("first", base)) && b.Open(Dir.Write("second", other)));
+            UnreadableSide side = NoneUnreadable;
+            const int full = CompareBlocks(a, b, side);
+            SetStreamLimits({.WholeFile = 300 + random.bounded(size),
+                             .Piece = 8 + random.bounded(700),
+                             .WindowBlock = random.bounded(2) ? 16 : 1 << 20});
+            const QString where = QString::number(round);
+            QVERIFY2(CompareBlocks(a, b, side) == full, qPrintable(where));
+            const int bounded = CompareBlocksReaching(a, b, minimum, side);
+            QVERIFY2(full >= minimum ? bounded == full : bounded < minimum, qPrintable(where));
+            ResetStreamUnit();
+        }
+    }
+
+    // More than any reader holds, and more than 1 GiB: sparse files with real
+    // bytes here and there, alike but for one byte of the last block.
+    void pairsBeyondOneGibibyteAreJudged() {
+        const qint64 size = (qint64(1) << 30) + 413, block = size / 20;
+        const QByteArray bytes = RandomData(65536, 35);
+        for (const char *name : {"large1", "large2"}) {
+            QFile file(Dir.Path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+            for (const qint64 at : {qint64(0), 7 * block + 5, size - bytes.size()})
+                QVERIFY(file.seek(at) && file.write(bytes) == bytes.size());
+        }
+        QFile changed(Dir.Path("large2"));
+        QVERIFY(changed.open(QIODevice::ReadWrite) && changed.seek(size - 1000) &&
+                changed.write(QByteArray(1, char(bytes[bytes.size() - 1000] ^ 1))) == 1);
+        changed.close();
+        TFileBlockReader a, b;
+        QVERIFY(a.Open(Dir.Path("large1")) && b.Open(Dir.Path("large2")));
+        UnreadableSide unreadable = NoneUnreadable;
+        QCOMPARE(CompareBlocks(a, b, unreadable),
+                 int(std::trunc(double(19 * block) / double(size) * 100.0)));
+        QVERIFY(QFile::remove(Dir.Path("large1")) && QFile::remove(Dir.Path("large2")));
+    }
+
+    // A stop during a long piecewise search ends it at once, as no match.
+    void aStopEndsAPiecewiseSearch() {
+        const QByteArray bytes = RandomData(20000, 36);
+        TFileBlockReader a, b;
+        QVERIFY(a.Open(Dir.Write("first", bytes)) && b.Open(Dir.Write("second", bytes)));
+        SetStreamLimits({.WholeFile = 1000, .Piece = 64, .WindowBlock = 16});
+        RecordingHost host;
+        HostGuard guard(host);
+        host.OnMessages = [](int calls) {
+            if (calls == 5)
+                SetRunState(RunStateValue::StopRequested);
+        };
+        SetRunState(RunStateValue::Running);
+        UnreadableSide unreadable = NoneUnreadable;
+        QCOMPARE(CompareBlocks(a, b, unreadable), -1);
+        QCOMPARE(unreadable, NoneUnreadable);
+        QCOMPARE(host.MessageCalls, 5);
+        SetRunState(RunStateValue::Idle);
+        ResetStreamUnit();
     }
 
     // Giving up early must never change a result that reaches the minimum, and

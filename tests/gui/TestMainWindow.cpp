@@ -30,6 +30,8 @@
 #include <QTest>
 #include <QtWidgets>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <sched.h>
 #include <sys/fsuid.h>
@@ -492,6 +494,8 @@ private slots:
             << "certain=name.*" << Phrase(46) << "CertainFileEd" << false;
         QTest::newRow("missing certain file")
             << "certain=@none.txt" << Phrase(45) << "CertainFileEd" << false;
+        QTest::newRow("certain file a folder")
+            << "certain=@a" << Phrase(47) << "CertainFileEd" << false;
         QTest::newRow("pictures at 100 %") << "pictures" << Phrase(39) << "" << false;
         QTest::newRow("no folder") << "folder=" << Phrase(14) << "" << true;
         QTest::newRow("blank folder") << "folder=   " << Phrase(14) << "" << true;
@@ -768,6 +772,34 @@ private slots:
         QCOMPARE(BoxTexts(), QStringList{Phrase(38)});
         QVERIFY(!Button("DelTwinsBtn")->isEnabled());
         QVERIFY(!Button("AutoSelNamesBtn")->isEnabled());
+    }
+
+    // A folder the scan cannot search is a line among the status lines, not a box of its own;
+    // a base folder that cannot be searched is refused.
+    void foldersThatCannotBeSearched() {
+        WriteTree();
+        WriteAt(Root, "listed/x.txt", "first pair");
+        WriteAt(Root, "locked/y.txt", "first pair");
+        QVERIFY(SetMode(Root + "listed", 0444) && SetMode(Root + "locked", 0));
+        QStringList scanBoxes, memo;
+        {
+            OwnerRightsOnly rights;
+            Search(Root);
+            scanBoxes = BoxTexts();
+            memo = Memo().split(u'\n');
+            Search(Root + "listed/");
+        }
+        SetMode(Root + "listed", 0755);
+        SetMode(Root + "locked", 0755);
+        QVERIFY(scanBoxes.isEmpty());
+        const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+        for (const char *folder : {"listed/", "locked/"})
+            QVERIFY2(memo.contains(GetPhraseParam(FileSearchPhrases(), 32, Root + folder) + " (" +
+                                   denied + ')'),
+                     qPrintable(memo.join(u'\n')));
+        QCOMPARE(BoxTexts(),
+                 QStringList{GetPhraseParam(WindowPhrases(), PhraseFolderNotSearchable, "1") +
+                             '\n' + Root + "listed"});
     }
 
     void cancelDuringTheScan() {

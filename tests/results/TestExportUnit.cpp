@@ -1,11 +1,16 @@
+#include "cli/CliOutput.h"
 #include "results/ExportUnit.h"
 #include "results/ResultListUnit.h"
 #include "search/CompareDriver.h"
+#include "search/SearchRun.h"
 
 #include "TestSupport.h"
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -16,7 +21,7 @@ namespace {
 struct ListRow {
     QString Text;
     quint8 Percent;
-    qint32 Size;
+    qint64 Size;
     qint64 WriteTime;
 };
 
@@ -78,7 +83,8 @@ Sheet ReadSheet(const QByteArray &bytes) {
         if (id == 2)
             sheet.Rows[row] += QByteArray::number(U16(data, 7)) + '%';
         else if (id == 3)
-            sheet.Rows[row] += QByteArray::number(qFromLittleEndian<double>(data.constData() + 7));
+            sheet.Rows[row] +=
+                QByteArray::number(qFromLittleEndian<double>(data.constData() + 7), 'g', 17);
         else
             sheet.Rows[row] += data.mid(8, quint8(data.at(7)));
     }
@@ -316,6 +322,48 @@ private slots:
                             "x€.jpg\t2147483647\t2147483647" +
                                 j + f,
                             none, "87\t" + longHead + "\t/srv/Daten/raw/??.txt\t0\t5" + j + f}));
+    }
+
+    // Sizes are 64 bits from the scan to every export: of three sparse files
+    // of 5 GiB with a few real bytes at different places, the two identical
+    // ones are found and the one that differs in its last byte is not; csv,
+    // json and the worksheet's number cells carry the exact size.
+    void fiveGibibyteTwinsAreFoundAndExportedWithTheirSizes() {
+        QTemporaryDir dir;
+        const qint64 size = qint64(5) << 30;
+        const QByteArray bytes = RandomData(4096, 40);
+        for (const QString name : {"twin1", "twin2", "z-last-byte"}) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+            for (const qint64 at : {qint64(100), qint64(3) << 30, size - bytes.size()})
+                QVERIFY(file.seek(at) && file.write(bytes) == bytes.size());
+            if (name.startsWith('z'))
+                QVERIFY(file.seek(size - 1) && file.write("?") == 1);
+        }
+        RecordingHost host;
+        HostGuard guard(host);
+        SearchRequest request;
+        request.Folder1 = dir.path();
+        request.Options.MaxDuplicates = 0;
+        const SearchResult result = RunSearch(request);
+        QCOMPARE(result.Matches, 1);
+        const QByteArray pair = "100%\t" + Platform::EncodeName(dir.filePath("twin1")) + '\t' +
+                                Platform::EncodeName(dir.filePath("twin2")) +
+                                "\t5368709120\t5368709120\t";
+        QBuffer csv, json;
+        QVERIFY(csv.open(QIODevice::WriteOnly) && WriteCsv(csv));
+        QCOMPARE(csv.data().count(pair), 1);
+        QVERIFY(json.open(QIODevice::WriteOnly) && WriteJson(json, result.Outcome, result.Matches));
+        const QJsonArray blocks = QJsonDocument::fromJson(json.data())["blocks"].toArray();
+        QCOMPARE(blocks.size(), 1);
+        for (const QJsonValue file : blocks[0]["files"].toArray())
+            QCOMPARE(file["size"].toInteger(), size);
+        QCOMPARE(json.data().count("\"size\": 5368709120\n"), 2);
+        QString xls = dir.filePath(QStringLiteral("result"));
+        QVERIFY(ExportXls(xls));
+        QCOMPARE(ReadSheet(ReadAll(xls)).Rows.value(2).count(pair), 1);
+        for (const char *name : {"twin1", "twin2", "z-last-byte"})
+            QVERIFY(QFile::remove(dir.filePath(name)));
     }
 
     void commandLineWritesBothFiles() {

@@ -5,6 +5,8 @@
 
 #include "TestSupport.h"
 
+#include <QFileInfo>
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -49,8 +51,13 @@ public:
         if (Options.CompareContents) {
             if (sameSize && sum(first) == UnreadableSum)
                 return Verdict::EndHead;
-            if (!sameSize || sum(second) == UnreadableSum || sum(second) != sum(first) ||
-                FilesEqual(FullPathOf(first), FullPathOf(second)) != ByteComparison::Equal)
+            if (!sameSize || sum(second) == UnreadableSum || sum(second) != sum(first))
+                return Verdict::Skip;
+            // A stop acts before the next byte comparison, as in the driver.
+            ProcessMessages();
+            if (StopOrTerminate())
+                return Verdict::EndHead;
+            if (FilesEqual(FullPathOf(first), FullPathOf(second), first.Record->Size) != ByteComparison::Equal)
                 return Verdict::Skip;
             percent = 100;
         }
@@ -60,6 +67,24 @@ public:
 private:
     SearchOptions Options;
 };
+
+class ChunkCounter : public ReadTrace {
+public:
+    int Chunks = 0;
+    ChunkCounter() { SetReadTrace(this); }
+    ~ChunkCounter() override { SetReadTrace(nullptr); }
+    void ChunkRead(qint64) override { ++Chunks; }
+};
+
+// Whether a status line tells of the given number of matches.
+bool CountShown(const QStringList &lines, int count) {
+    for (const int phrase : {1, 2, 17})
+        for (const QString &line : lines)
+            if (line.startsWith(
+                    GetPhraseParam(FileSearchPhrases(), phrase, QString::number(count)) + " ("))
+                return true;
+    return false;
+}
 } // namespace
 
 class TestCompareDriver : public QObject {
@@ -114,6 +139,69 @@ private slots:
         QCOMPARE(ScanAndCompare(outcome), 2);
         QCOMPARE(MatchBlocks(), (Blocks{{"aaaaa.txt", "aaaab.txt"}, {"aaabb.txt", "aaabc.txt"}}));
         QCOMPARE(MatchList()[1].Record->Percent, quint8(1)); // a name match scores 1
+    }
+
+    // Every member is compared with its head at its own moment. A file that
+    // is no longer as the scan saw it leaves the result with one notice; a
+    // block whose head changed is given up whole, one left with its head
+    // alone goes.
+    void filesChangedDuringTheSearchLeaveTheResult_data() {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<QString>("changed");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Blocks>("blocks");
+        for (const int percent : {100, 80}) {
+            const auto row = [&](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(QStringLiteral("%1 %, %2").arg(percent).arg(name)))
+                       << percent;
+            };
+            row("a member rewritten") << "c"
+                                      << "rewrite" << Blocks{{"a", "b"}, {"d", "e"}};
+            row("a member grown, its head left alone") << "e"
+                                                       << "grow" << Blocks{{"a", "b", "c"}};
+            row("the head touched") << "a"
+                                    << "touch" << Blocks{{"d", "e"}};
+            row("a member removed") << "b"
+                                    << "remove" << Blocks{{"a", "c"}, {"d", "e"}};
+        }
+    }
+    void filesChangedDuringTheSearchLeaveTheResult() {
+        QFETCH(int, percent);
+        QFETCH(QString, changed);
+        QFETCH(QString, how);
+        QFETCH(Blocks, blocks);
+        // Written long ago, so that any change gives a new last-write time.
+        const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+        for (const char *name : {"a", "b", "c", "d", "e"}) {
+            QFile file(S->Write(name, RandomData(3000, QByteArray(name) < "d" ? 1 : 2)));
+            QVERIFY(file.open(QIODevice::ReadWrite) &&
+                    file.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+        const QString path = S->Root + changed;
+        bool done = false;
+        S->Host.OnMessages = [&](int) {
+            if (done || CountInBlocks() < 5) // all five compared and in blocks
+                return;
+            done = true;
+            QFile file(path);
+            if (how == "rewrite")
+                QVERIFY(WriteFile(path, RandomData(3000, 3)));
+            else if (how == "grow")
+                QVERIFY(file.open(QIODevice::Append) && file.write("x") == 1);
+            else if (how == "touch")
+                QVERIFY(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(QDateTime::currentDateTime(),
+                                         QFileDevice::FileModificationTime));
+            else
+                QVERIFY(file.remove());
+        };
+        Context().Options.ContentPercent = quint8(percent);
+        RunOutcome outcome{};
+        const int matches = ScanAndCompare(outcome);
+        QVERIFY(done);
+        QCOMPARE(MatchBlocks(), blocks);
+        QCOMPARE(matches, int(MatchList().size()) - int(blocks.size()));
+        QCOMPARE(S->Host.Notes, QStringList{GetPhraseParam(FileSearchPhrases(), 33, path)});
     }
 
     void certainFileOnlyFindsItsOwnTwins() {
@@ -249,8 +337,19 @@ private slots:
                           extensions = {".txt", ".TXT", ".jpg", ""};
         const QStringList stems = {"a",       "ab",      "AB",      "ab (2)",     "Copy of ab",
                                    "holiday", "Holiday", "holyday", "abcdefghij", "abcdefgh"};
-        const QByteArray shared(QuickChunk, 's');
-        const QList<QByteArray> contents = {"x", "y", "xy", shared + "tail-1", shared + "tail-2"};
+        // Many files share size and quick read and part later: soon after it,
+        // or only beyond the first window in which the rest of a file is hashed.
+        const QByteArray shared(QuickChunk, 's'), far = shared + QByteArray(300000, 'f');
+        const QList<QByteArray> contents = {"x",
+                                            "y",
+                                            "xy",
+                                            shared + "tail-1",
+                                            shared + "tail-2",
+                                            shared + "tail-3",
+                                            shared + "tail-4",
+                                            far + "end-1",
+                                            far + "end-2",
+                                            far + "end-3"};
         // Contents, image mode, content %, names, name %, any extension, equal sizes,
         // name length cut, folder mode, certain file, limit.
         const QList<SearchOptions> cases = {
@@ -274,26 +373,43 @@ private slots:
                     paths.append(
                         WriteAt(tree, relative, contents[random.bounded(int(contents.size()))]));
             }
-            // One file vanishes after the scan, so both walks meet an unreadable file.
+            // One file vanishes after the scan, so both walks meet an unreadable
+            // file, and one that shares its start with others is cut short.
             const QString vanishing = paths[random.bounded(int(paths.size()))];
-            for (int c = 0; c < cases.size(); ++c) {
+            QString shrinking;
+            while (shrinking.isEmpty() || shrinking == vanishing ||
+                   QFileInfo(shrinking).size() <= QuickChunk)
+                shrinking = paths[random.bounded(int(paths.size()))];
+            const QByteArray shrinkingContent = ReadAll(shrinking);
+            // A stop after the second match, in the runs with contents.
+            for (int c = 0; c < cases.size() + 3; ++c) {
+                const SearchOptions &options = cases[c % cases.size()];
+                const bool stops = c >= cases.size();
                 auto run = [&](bool plain) {
                     ClearFileTable();
                     ClearMatchList();
                     Context().CommonBaseFolder = tree;
-                    Context().Options = cases[c];
+                    Context().Options = options;
                     SetRunState(RunStateValue::Running);
                     ScanFolder(tree);
                     SortFileTable();
                     QFile::rename(vanishing, S->Root + "gone");
+                    QFile(shrinking).resize(QuickChunk + 3);
+                    S->Host.StatusLines.clear();
+                    S->Host.OnMessages = [&](int) {
+                        if (stops && CountShown(S->Host.StatusLines, 2))
+                            SetRunState(RunStateValue::StopRequested);
+                    };
                     RunOutcome outcome = RunOutcome::Completed;
                     AllocCompareBuffers();
-                    AllPairsExact reference(cases[c]);
-                    const int matches = plain ? RunPairwiseLoop(cases[c], reference, outcome)
-                                              : ExactDriver(cases[c], outcome);
+                    AllPairsExact reference(options);
+                    const int matches = plain ? RunPairwiseLoop(options, reference, outcome)
+                                              : ExactDriver(options, outcome);
                     FreeCompareBuffers();
+                    S->Host.OnMessages = nullptr;
                     BuildMatchList();
                     QFile::rename(S->Root + "gone", vanishing);
+                    WriteFile(shrinking, shrinkingContent);
                     QStringList rows{QString::number(matches), QString::number(int(outcome))};
                     for (const FileEntry &entry : MatchList())
                         rows << QString::asprintf("%d %d ", entry.Record->Percent,
@@ -303,11 +419,30 @@ private slots:
                     return rows;
                 };
                 const QStringList expected = run(true);
+                if (stops)
+                    QCOMPARE(expected[1], QString::number(int(RunOutcome::Stopped)));
                 QVERIFY2(run(false) == expected,
                          qPrintable(QStringLiteral("round %1, case %2").arg(round).arg(c)));
             }
         }
         QVERIFY(total > 20); // the trees do hold matches
+    }
+
+    // Files that share size and quick read are told apart by reading each
+    // once; only the equal ones meet in a byte comparison.
+    void manyFilesWithOneStartAreComparedOnlyWithTheirEquals() {
+        const QByteArray shared(QuickChunk, 's');
+        for (int k = 0; k < 30; ++k) {
+            const int tail = k < 3 ? 0 : k == 20 ? 10 : k;
+            S->Write(QStringLiteral("f%1").arg(k, 2, 10, QLatin1Char('0')),
+                     shared + QByteArray::number(tail).rightJustified(2000, '-'));
+        }
+        const ChunkCounter counter;
+        RunOutcome outcome{};
+        QCOMPARE(ScanAndCompare(outcome), 3);
+        QCOMPARE(outcome, RunOutcome::Completed);
+        QCOMPARE(MatchBlocks(), (Blocks{{"f00", "f01", "f02"}, {"f10", "f20"}}));
+        QCOMPARE(counter.Chunks, 3); // one for each file that joined a head
     }
 };
 

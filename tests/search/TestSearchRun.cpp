@@ -6,6 +6,9 @@
 
 #include <QTest>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <memory>
 
 using namespace TestSupport;
@@ -56,14 +59,26 @@ private slots:
                               << "" << P::NoFolder << 1;
         QTest::newRow("blanks") << "  "
                                 << " " << P::NoFolder << 1;
+        QTest::newRow("first listed, not searched") << "listed"
+                                                    << "" << P::NotSearchable << 1;
+        QTest::newRow("second unreadable") << "one"
+                                           << "locked" << P::Unreadable << 2;
     }
     void unusableFoldersAreRefused() {
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(BaseFolderProblem, problem);
         QFETCH(int, folder);
+        QVERIFY(MakeFolder(S->Root + "listed") && SetMode(S->Root + "listed", 0444));
+        QVERIFY(MakeFolder(S->Root + "locked") && SetMode(S->Root + "locked", 0));
         BaseFolders folders;
-        const SettledFolders settled = Settle(first, second, folders);
+        SettledFolders settled;
+        {
+            OwnerRightsOnly rights;
+            settled = Settle(first, second, folders);
+        }
+        SetMode(S->Root + "listed", 0755);
+        SetMode(S->Root + "locked", 0755);
         QCOMPARE(settled.Problem, problem);
         QCOMPARE(settled.Folder, folder);
         QVERIFY(S->Host.Questions.isEmpty());
@@ -294,6 +309,95 @@ private slots:
             request.Excluded.clear();
             QVERIFY(RunSearch(request).Matches > 0);
         }
+    }
+
+    // The scan goes on past a folder it cannot search and names it once.
+    void foldersThatCannotBeSearchedAreNamed() {
+        S->Write("ok/a", "same");
+        S->Write("ok/b", "same");
+        S->Write("listed/c", "same");
+        S->Write("locked/d", "same");
+        // A chain of folders whose full names grow beyond what the system opens.
+        const QByteArray name(200, 'd');
+        QVERIFY(MakeFolder(S->Root + "deep"));
+        int fd = ::open(Platform::EncodeName(S->Root + "deep").constData(), O_RDONLY);
+        QString beyond = S->Root + "deep/";
+        for (int level = 0; level < PATH_MAX / 200 + 2; ++level) {
+            const int parent = fd;
+            QCOMPARE(::mkdirat(parent, name.constData(), 0755), 0);
+            fd = ::openat(parent, name.constData(), O_RDONLY);
+            ::close(parent);
+            if (Platform::EncodeName(beyond).size() < PATH_MAX)
+                beyond += QString::fromLatin1(name) + '/';
+        }
+        ::close(fd);
+        QVERIFY(SetMode(S->Root + "listed", 0444) && SetMode(S->Root + "locked", 0));
+        SearchRequest request;
+        request.Folder1 = S->Root;
+        SearchResult result;
+        {
+            OwnerRightsOnly rights;
+            result = RunSearch(request);
+        }
+        SetMode(S->Root + "listed", 0755);
+        SetMode(S->Root + "locked", 0755);
+        RunProgram("/bin/rm", {"-rf", "--", S->Root + "deep"});
+
+        QCOMPARE(result.Matches, 1);
+        const auto note = [](const QString &folder, int error) {
+            return GetPhraseParam(FileSearchPhrases(), 32, folder) + " (" +
+                   QString::fromLocal8Bit(std::strerror(error)) + ')';
+        };
+        const QString prefix = GetPhraseParam(FileSearchPhrases(), 32, QString());
+        QCOMPARE(S->Host.Notes.filter(prefix),
+                 (QStringList{note(beyond, ENAMETOOLONG), note(S->Root + "listed/", EACCES),
+                              note(S->Root + "locked/", EACCES)}));
+    }
+
+    // The highest percentage a picture search takes is the one its refusal names.
+    void thePictureLimitIsTheOneTheMessageNames() {
+        SearchRequest request;
+        request.Folder1 = S->Root + "one";
+        request.Options.ImageMode = true;
+        int percent = 100;
+        for (; percent >= 60; --percent) {
+            request.Options.ContentPercent = quint8(percent);
+            const SearchResult result = RunSearch(request);
+            if (result.Ran())
+                break;
+            QCOMPARE(result.Options, OptionProblem::PixelHundred);
+        }
+        const QString message = GetPhrase(MainFormPhrases(), 39);
+        QVERIFY2(message.contains(QString::number(percent) + '%'), qPrintable(message));
+    }
+
+    // Named by the user, pairs across base folders are never silently turned
+    // into another mode; nested folders are then not even asked about.
+    void aFixedBaseFolderModeNeedsTwoSeparateFolders_data() {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("subfolders");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("around the first") << "." << true << true;
+        QTest::newRow("none") << "" << true << true;
+        QTest::newRow("inside, subfolders left out") << "one/inner" << false << false;
+    }
+    void aFixedBaseFolderModeNeedsTwoSeparateFolders() {
+        QFETCH(QString, second);
+        QFETCH(bool, subfolders);
+        QFETCH(bool, refused);
+        S->Write("one/a", "same");
+        S->Write("onex/b", "same");
+        SearchRequest request;
+        request.Folder1 = S->Root + "one";
+        request.Folder2 = second.isEmpty() ? second : S->Root + second;
+        request.IncludeSubfolders = subfolders;
+        request.Options.FolderMode = 2;
+        request.FolderModeFixed = true;
+        const SearchResult result = RunSearch(request);
+        QCOMPARE(result.Options == OptionProblem::TwoFoldersNeeded, refused);
+        QCOMPARE(result.Ran(), !refused);
+        QCOMPARE(RunState(), refused ? RunStateValue::Idle : RunStateValue::Finished);
+        QVERIFY(S->Host.Questions.isEmpty());
     }
 
     void aDroppedSecondFolderTurnsBaseFoldersIntoFolders() {

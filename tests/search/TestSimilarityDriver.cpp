@@ -1,5 +1,6 @@
 #include "search/SimilarityDriver.h"
 
+#include "compare/ImageCompareUnit.h"
 #include "search/MainPhrases.h"
 #include "search/SearchRun.h"
 
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/mount.h>
 
 using namespace TestSupport;
 
@@ -19,6 +21,41 @@ QByteArray RandomBytes(qint64 count, quint32 seed) {
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
     return bytes.left(count);
 }
+
+// A photo-like picture: smooth colour ramps with some texture.
+QImage Photo(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x * y) % 97 + 80));
+    return image;
+}
+
+// A temporary folder the fingerprint store cannot use, undone when it goes:
+// a read-only one by its mode, or, for root, by a read-only mount or one that
+// is full after the first fingerprint.
+struct UnusableTemp {
+    QTemporaryDir Dir;
+    QString Path; // empty when this machine cannot make such a folder
+    bool Made = false;
+    explicit UnusableTemp(const QString &kind) {
+        const QByteArray folder = QFile::encodeName(Dir.path());
+        if (kind == "missing")
+            Path = Dir.filePath("missing");
+        else if (::geteuid() == 0)
+            Made = ::mount("tmpfs", folder.constData(), "tmpfs",
+                           kind == "read-only" ? MS_RDONLY : 0, "size=40k") == 0;
+        else if (kind == "read-only")
+            Made = QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        if (Made)
+            Path = Dir.path();
+    }
+    ~UnusableTemp() {
+        if (Made)
+            ::umount2(QFile::encodeName(Dir.path()).constData(), MNT_DETACH);
+        QFile::setPermissions(Dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
 } // namespace
 
 class TestSimilarityDriver : public QObject {
@@ -39,9 +76,10 @@ class TestSimilarityDriver : public QObject {
         S->Host.StatusLines.clear();
     }
     // Scans and compares; gives the match list as "head> member:percent ...".
-    QString Search(quint8 percent, bool include100 = true) {
+    QString Search(quint8 percent, bool include100 = true, bool images = false) {
         SearchOptions options;
         options.ContentPercent = percent;
+        options.ImageMode = images;
         options.MaxDuplicates = 0;
         Scan(options);
         RunOutcome outcome{};
@@ -104,13 +142,65 @@ private slots:
     }
 
     void identicalCopiesFollowTheIncludeHundredFlag() {
-        const QByteArray bytes = RandomBytes(2000, 7);
+        const QByteArray bytes = RandomBytes(20000, 7);
         S->Write("a.bin", bytes);
         S->Write("b.bin", bytes);
-        // Same blocks in another order score 100 without being a copy.
-        S->Write("c.bin", bytes.mid(100, 100) + bytes.left(100) + bytes.mid(200));
-        QCOMPARE(Search(80, true), QStringLiteral("a.bin> b.bin:100 c.bin:100"));
-        QCOMPARE(Search(80, false), QStringLiteral("a.bin> c.bin:100"));
+        // Every block is found in the copy with its twenty blocks reversed, yet
+        // only a byte-identical copy scores 100.
+        QByteArray reversed;
+        for (int k = 19; k >= 0; --k)
+            reversed += bytes.mid(k * 1000, 1000);
+        S->Write("c.bin", reversed);
+        QCOMPARE(Search(80, true), QStringLiteral("a.bin> b.bin:100 c.bin:99"));
+        QCOMPARE(Search(80, false), QStringLiteral("a.bin> c.bin:99"));
+    }
+
+    // Whatever the method measures, a byte-identical copy scores 100, reaches
+    // any percentage and is left out without the include-100 flag.
+    void identicalFilesScoreHundred_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("419 bytes") << ".bin" << qint64(419);
+        QTest::newRow("10,019 bytes") << ".bin" << qint64(10019);
+        QTest::newRow("300 bytes, too small for blocks") << ".bin" << qint64(300);
+        QTest::newRow("recordings of 1 MiB") << ".mp3" << qint64(1048576);
+        QTest::newRow("recordings below 1 MiB") << ".mp3" << qint64(600000);
+        QTest::newRow("recordings above 15 MiB") << ".mp3" << qint64(16 * 1048576 + 7);
+        QTest::newRow("a picture that does not decode") << ".png" << qint64(5003);
+    }
+    void identicalFilesScoreHundred() {
+        QFETCH(QString, extension);
+        QFETCH(qint64, size);
+        const QByteArray bytes = RandomBytes(size, quint32(size));
+        S->Write("a" + extension, bytes);
+        S->Write("b" + extension, bytes);
+        S->Write("c" + extension, RandomBytes(size, quint32(size) + 1));
+        const QString block = "a" + extension + "> b" + extension + ":100";
+        QCOMPARE(Search(99), block);
+        QCOMPARE(Search(99, false), QString());
+        QCOMPARE(Search(60, false), QString());
+        if (extension == ".png")
+            QCOMPARE(Search(95, true, true), block);
+    }
+
+    // A picture's byte-identical copy scores 100 whatever its shape; the same
+    // picture in another file format agrees in every cell but is no copy.
+    void pictureCopiesOfAnyShape_data() {
+        QTest::addColumn<QSize>("shape");
+        QTest::newRow("640 x 480") << QSize(640, 480);
+        QTest::newRow("2000 x 8, one cell high") << QSize(2000, 8);
+        QTest::newRow("3 x 1000, one cell wide") << QSize(3, 1000);
+    }
+    void pictureCopiesOfAnyShape() {
+        QFETCH(QSize, shape);
+        QImage picture(shape, QImage::Format_RGB32);
+        for (int y = 0; y < shape.height(); ++y)
+            for (int x = 0; x < shape.width(); ++x)
+                picture.setPixel(x, y, qRgb(x % 256, (x * y) % 199, y % 256));
+        QVERIFY(picture.save(S->Root + "a.png") && picture.save(S->Root + "c.bmp"));
+        QVERIFY(QFile::copy(S->Root + "a.png", S->Root + "b.png"));
+        QCOMPARE(Search(95, true, true), QStringLiteral("a.png> b.png:100 c.bmp:99"));
+        QCOMPARE(Search(95, false, true), QStringLiteral("a.png> c.bmp:99"));
     }
 
     void recordingsAreMatchedByTheirInnerPart() {
@@ -179,6 +269,57 @@ private slots:
         const QStringList plain = Walk(options, include100, true);
         QVERIFY(plain.first().toInt() > 3);
         QCOMPARE(Walk(options, include100, false), plain);
+    }
+
+    // A store that cannot be written keeps its fingerprints in memory: the
+    // search finds what it finds with a usable temporary folder.
+    void anUnusableTemporaryFolderChangesNoResult_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("read-only folder") << "read-only";
+        QTest::newRow("full folder (root)") << "full";
+    }
+    void anUnusableTemporaryFolderChangesNoResult() {
+        QFETCH(QString, kind);
+        const QImage photo = Photo(640, 480);
+        QVERIFY(photo.save(S->Root + "a.png") && photo.save(S->Root + "b.jpg", nullptr, 60) &&
+                photo.mirrored(true, false).save(S->Root + "c.png"));
+        QTemporaryDir usable;
+        const QStringList arguments{"--quiet", "--images", "--percent", "90", S->Dir.path()};
+        const ProgramRun normal =
+            RunProgram(DUPLISCAN_CLI, arguments, {}, {"TMPDIR=" + usable.path()});
+        QCOMPARE(normal.ExitCode, 0);
+        QVERIFY(normal.Out.contains("b.jpg"));
+        const UnusableTemp temp(kind);
+        if (temp.Path.isEmpty())
+            QSKIP("this machine cannot make such a folder");
+        const ProgramRun broken = RunProgram(DUPLISCAN_CLI, arguments, {}, {"TMPDIR=" + temp.Path});
+        QCOMPARE(broken.ExitCode, 0);
+        QCOMPARE(broken.Out, normal.Out);
+        QVERIFY(QDir(temp.Path).entryList(QDir::Files).isEmpty());
+    }
+
+    // Beyond what memory may hold the search stops with an error instead of
+    // giving a result with pictures left out.
+    void fingerprintsBeyondTheMemoryLimitStopTheSearch() {
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(Photo(640 + 8 * k, 480).save(S->Root + QString::number(k) + ".png"));
+        const QTemporaryDir missing;
+        qputenv("TMPDIR", QFile::encodeName(missing.filePath("missing")));
+        SetFingerprintMemoryLimit(2 * (16 + 200 * 150));
+        SearchOptions options;
+        options.ContentPercent = 90;
+        options.ImageMode = true;
+        Scan(options);
+        RunOutcome outcome{};
+        RunCompare(outcome, true);
+        qunsetenv("TMPDIR");
+        QCOMPARE(outcome, RunOutcome::Failed);
+        QCOMPARE(S->Host.Errors.size(), 1);
+        QVERIFY2(S->Host.Errors[0].contains(missing.filePath("missing")),
+                 qPrintable(S->Host.Errors[0]));
+        QVERIFY(!S->Host.StatusLines.contains(GetPhrase(MainFormPhrases(), 38)));
+        QVERIFY(S->Host.Infos.isEmpty());
     }
 
     void theCommandLineShowsEachFilesMatch() {

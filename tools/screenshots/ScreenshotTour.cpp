@@ -1,6 +1,7 @@
 // The screenshot tour: starts the desktop program as its entry point does,
 // walks through what a person sees (start page, filter dialog, a run, the
-// results of an exact and of a picture search, the legend) by the same
+// results of an exact and of a picture search, the two selection dialogs and
+// the marks they give, the legend) by the same
 // buttons a person clicks, and saves each view as a PNG. Run under a real
 // X server (Xvfb); scripts/screenshots.sh does that.
 //
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -176,6 +178,31 @@ int main(int argc, char **argv) {
 
         Search(*window, root + "/Documents/");
         Shoot(QStringLiteral("result-exact"));
+
+        // The folders of that result, the backup tree chosen for deletion and
+        // the hierarchy in colour; then the marks it gives.
+        QTimer::singleShot(700, [] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *box = Find<QListView>(dialog, "Box");
+            for (int row = 0; row < box->model()->rowCount(); ++row)
+                if (box->model()->index(row, 0).data().toString().endsWith("/Backup/"))
+                    box->setCurrentIndex(box->model()->index(row, 0));
+            Find<QAbstractButton>(dialog, "SubfoldersDeleteBtn")->click();
+            Find<QAbstractButton>(dialog, "HierarchyCheck")->click();
+            Shoot(QStringLiteral("select-folders"));
+            Find<QAbstractButton>(dialog, "OkBtn")->click();
+        });
+        Find<QAbstractButton>(window.get(), "AutoSelFoldersBtn")->click();
+        Shoot(QStringLiteral("result-selected"));
+
+        QTimer::singleShot(700, [] {
+            Shoot(QStringLiteral("select-properties"));
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        Find<QAbstractButton>(window.get(), "AutoSelNamesBtn")->click();
 
         Find<QAbstractButton>(window.get(), "ImagesRadio")->click();
         Find<QLineEdit>(window.get(), "PercentEd")->setText(QStringLiteral("90%"));
