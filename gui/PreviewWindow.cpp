@@ -286,10 +286,16 @@ void PreviewWindow::PlaceBeside(const QWidget *mainWindow) {
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
+    // As tall as the main window, so the two stand side by side as one; at
+    // least one thumbnail high.
+    if (mainWindow)
+        SetClientSize(ScrollBoxWidth,
+                      std::max(ThumbnailSide + ThumbnailTextHeight + 20,
+                               mainWindow->height() - MainMenu1->sizeHint().height()));
     // Taller than the work area it would hide its own bottom thumbnails.
     const int frameExtra = std::max(0, frameGeometry().height() - height());
     if (height() + frameExtra > area.height())
-        SetClientSize(Client->width(), area.height() - frameExtra - MainMenu1->sizeHint().height());
+        SetClientSize(ScrollBoxWidth, area.height() - frameExtra - MainMenu1->sizeHint().height());
     const int w = frameGeometry().width();
     const int h = frameGeometry().height();
     // Beside the main window where the screen has room, so the list stays in
