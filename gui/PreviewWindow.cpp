@@ -148,6 +148,7 @@ PreviewWindow::~PreviewWindow() {
     // The loader's thread ends before the frames its answers would fill.
     delete Loader;
     Loader = nullptr;
+    ClearThumbnails();
 }
 
 void PreviewWindow::FormCreate() {
@@ -329,8 +330,10 @@ void PreviewWindow::HidePreview(bool forget) {
 }
 
 void PreviewWindow::ClearThumbnails() {
-    qDeleteAll(Frames);
-    Frames.clear();
+    // Out of the list before they go: a frame being destroyed still sends
+    // events through the filter, which must not meet it there.
+    const QList<ThumbnailFrame *> frames = std::exchange(Frames, {});
+    qDeleteAll(frames);
 }
 
 void PreviewWindow::LoaderTimerTimer() {
