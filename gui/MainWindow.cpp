@@ -1,8 +1,10 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutWindow.h"
+#include "gui/AskDeleteDialog.h"
 #include "gui/BusyPicture.h"
 #include "gui/Colors.h"
+#include "gui/DeletionProblemDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/FilterDialog.h"
 #include "gui/GuiHost.h"
@@ -67,6 +69,7 @@ MainWindow::~MainWindow() {
     // The application's signals (focus, activation) must not reach a window
     // whose controls are going.
     disconnect(qApp, nullptr, this, nullptr);
+    SetDeletionProblemHandler(nullptr);
     FormDestroy();
     if (&::Host() == Host.get())
         SetHost(nullptr);
@@ -100,6 +103,7 @@ void MainWindow::FormCreate() {
     TranslateForm(this);
     LoadFolderHistory();
     ConnectHandlers();
+    ConnectDeletion();
     ChooseLanguage();
 
     bool ok = false;
@@ -680,7 +684,7 @@ SearchRequest MainWindow::RequestFromPage() {
 }
 
 void MainWindow::FindBtnClick() {
-    if (InRun)
+    if (InRun || Deleting)
         return;
     if (Legend)
         Legend->hide();
@@ -789,6 +793,10 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
 
 void MainWindow::RunStarting() {
     InRun = true;
+    // What the deletion knew belongs to the rows that go now.
+    ResetDeletionDrives();
+    ForgetLastRemoval();
+    UpdateUndoControls();
     Results->ClearResultList();
     DisabledForRun.clear();
     QList<QWidget *> controls = ui->StartSheet->findChildren<QWidget *>();
@@ -893,10 +901,13 @@ void MainWindow::RestorePriority() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    if (InRun) {
-        // The run ends at its next poll; the window closes when it has.
+    if (InRun || Deleting) {
+        // The run ends at its next poll; the window closes when it has. A
+        // removal finishes the file at hand and reports what it did.
         CloseAfterRun = true;
         Host->SetTerminating(true);
+        if (Deleting)
+            SetRunState(RunStateValue::StopRequested);
         event->ignore();
         return;
     }

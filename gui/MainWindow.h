@@ -3,6 +3,7 @@
 // and the result page that shows its progress and then its result. The window
 // reads its controls into one search request and hands it to the engine.
 
+#include "results/DeletionUnit.h"
 #include "results/ExportUnit.h"
 #include "search/SearchRequest.h"
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class AskDeleteDialog;
+class DeletionProblemDialog;
 class GuiHost;
 class LegendWindow;
 class PreviewWindow;
@@ -40,6 +43,7 @@ public:
     // What the last search button click gave (tests and the benchmark).
     const SearchResult &LastSearch() const { return LastResult; }
     bool RunActive() const { return InRun; }
+    bool DeletionActive() const { return Deleting; }
     bool PriorityIsLowered() const { return PriorityLowered; }
     // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
@@ -99,6 +103,9 @@ public slots:
     void UpdatePreview();
     // Before the View menu opens: its check items show the current state.
     void View1Click();
+    // Removing the marked files, and putting the last removal back.
+    void DelTwinsBtnClick();
+    void UndoRemoval1Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -137,6 +144,14 @@ private:
     void RunEnded(const SearchResult &result);
     void RestorePriority();
 
+    // The deletion's parts.
+    void ConnectDeletion();
+    void ShowBlockRow(int row);
+    DeletionProblemAnswer AskDeletionProblem(const QString &path, const QString &driveRoot);
+    // The result panel and the buttons that change marks or files.
+    void SetDeletionControls(bool enabled);
+    void UpdateUndoControls();
+
     void SetPanelEnabled(QWidget *panel, QAbstractButton *except, bool enabled);
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
@@ -153,6 +168,8 @@ private:
     ResultList *Results = nullptr;
     SelectionCommands *Selections = nullptr;
     std::unique_ptr<LegendWindow> Legend;
+    std::unique_ptr<AskDeleteDialog> AskDelete;
+    std::unique_ptr<DeletionProblemDialog> DeletionProblem;
 
     QString SavedFolderTwo;
     QString SavedCertainFile;
@@ -160,6 +177,7 @@ private:
     bool PriorityLowered = false;
     bool FirstActivation = false;
     bool InRun = false;
+    bool Deleting = false;
     bool CloseAfterRun = false;
     // Controls of the start page the run switched off, switched on again after it.
     QList<QPointer<QWidget>> DisabledForRun;

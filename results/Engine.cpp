@@ -9,6 +9,7 @@
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
+#include "results/DeletionUnit.h"
 #include "results/PreviewUnit.h"
 #include "results/ResultListUnit.h"
 #include "results/SelectionUnit.h"
@@ -32,6 +33,7 @@ void ResetEngine() {
     ResetResultList();
     ResetPreview();
     ResetSelections();
+    ResetDeletion();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();

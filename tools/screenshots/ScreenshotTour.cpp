@@ -1,17 +1,21 @@
 // The screenshot tour: starts the desktop program as its entry point does,
 // walks through what a person sees (start page, filter dialog, a run, the
 // results of an exact and of a picture search, the two selection dialogs and
-// the marks they give, the legend, the image preview beside the picture
-// result) by the same buttons a person clicks, and saves each view as a PNG.
-// Run under a real X server (Xvfb); scripts/screenshots.sh does that.
+// the marks they give, a removal with its dialogs and report, the legend, the
+// image preview beside the picture result) by the same buttons a person
+// clicks, and saves each view as a PNG. Run under a real X server (Xvfb);
+// scripts/screenshots.sh does that.
 //
 //   ScreenshotTour OUTPUT_FOLDER LANGUAGE_CAPTION SUFFIX
 
+#include "gui/DeletionProblemDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/PreviewWindow.h"
 #include "gui/Program.h"
+#include "gui/ResultList.h"
 #include "lang/MultiLingua.h"
 #include "results/Engine.h"
+#include "search/MatchList.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -130,6 +134,20 @@ void ChooseLanguage(QWidget *window, const QString &caption) {
             item->trigger();
 }
 
+// Once the modal dialog is up: its picture, then the buttons named.
+void ShootDialog(const QString &name, QStringList buttons) {
+    QTimer::singleShot(700, [name, buttons] {
+        Shoot(name);
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (const QString &button : buttons)
+            Find<QAbstractButton>(dialog, button.toLatin1().constData())->click();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
 void Search(MainWindow &window, const QString &folder) {
     auto *folderEd = Find<QWidget>(&window, "FolderEd");
     folderEd->findChild<QLineEdit *>()->setText(folder);
@@ -146,6 +164,8 @@ int main(int argc, char **argv) {
     OutputFolder = QString::fromLocal8Bit(argv[1]);
     Suffix = QString::fromLocal8Bit(argv[3]);
     QTemporaryDir demo;
+    // The holding folder of a removal lies below the home folder.
+    qputenv("HOME", QFile::encodeName(demo.path()));
     const QString root = demo.path() + QStringLiteral("/demo");
     MakeDemoTree(root);
     {
@@ -204,6 +224,23 @@ int main(int argc, char **argv) {
                 dialog->reject();
         });
         Find<QAbstractButton>(window.get(), "AutoSelNamesBtn")->click();
+
+        // The backup copies go into the holding folder; the report says so
+        // beside the button that puts them back.
+        for (FileEntry &entry : MatchList())
+            if (entry.Text.startsWith(QStringLiteral("Backup/")))
+                entry.Record->Mark = Delete;
+        window->ResultPanes()->RefreshAll();
+        ShootDialog(QStringLiteral("delete-confirm"),
+                    {QStringLiteral("MoveRadio"), QStringLiteral("OkBtn")});
+        Find<QAbstractButton>(window.get(), "DelTwinsBtn")->click();
+        Shoot(QStringLiteral("removed"));
+        {
+            DeletionProblemDialog problem(window.get());
+            ShootDialog(QStringLiteral("delete-problem"), {});
+            problem.Ask(QStringLiteral("/media/stick/Music/Demo - Live Recording.mp3"),
+                        QStringLiteral("/media/stick/"));
+        }
 
         Find<QAbstractButton>(window.get(), "ImagesRadio")->click();
         Find<QLineEdit>(window.get(), "PercentEd")->setText(QStringLiteral("90%"));
