@@ -9,11 +9,14 @@
 #include <QImageReader>
 #include <QList>
 
+#include <atomic>
+
 namespace {
 
 struct DecoderState {
     bool Available = false;
-    bool Started = false;
+    // Read by decoders on other threads (ImageLoader).
+    std::atomic<bool> Started = false;
     // Every image file passes through this buffer. It keeps the memory of the
     // largest file so far, so a run over many pictures allocates it only once.
     QByteArray FileBytes;
@@ -39,11 +42,9 @@ bool WithinPixelLimit(const QSize &size) {
     return qint64(size.width()) * qint64(size.height()) <= MaxImagePixels;
 }
 
-// Decodes the file into picture in whatever format the decoder gives.
-bool DecodeFile(const QString &path, QImage &picture) {
-    if (!StartupGdiplus())
-        return false;
-    QByteArray &bytes = State().FileBytes;
+// Decodes the file into picture in whatever format the decoder gives, reading
+// it through bytes.
+bool DecodeFile(const QString &path, QImage &picture, QByteArray &bytes) {
     if (!ReadWholeFile(path, bytes))
         return false;
     // The buffer is read through a raw view so that the kept memory is never
@@ -66,6 +67,16 @@ bool DecodeFile(const QString &path, QImage &picture) {
         return false;
     picture = std::move(decoded);
     return true;
+}
+
+QImage DecodeAsBitmap(const QString &path, QByteArray &bytes) {
+    QImage picture;
+    if (!DecodeFile(path, picture, bytes))
+        return {};
+    // Pixels keep their colour channels whatever their transparency, so a
+    // picture and a copy saved without alpha give the same bitmap.
+    ToBitmapFormat(picture);
+    return picture;
 }
 
 } // namespace
@@ -95,18 +106,24 @@ bool StartupGdiplus() {
 }
 
 QImage LoadImageAsBitmap(const QString &path) {
-    QImage picture;
-    if (!DecodeFile(path, picture))
+    if (!StartupGdiplus())
         return {};
-    // Pixels keep their colour channels whatever their transparency, so a
-    // picture and a copy saved without alpha give the same bitmap.
-    ToBitmapFormat(picture);
-    return picture;
+    return DecodeAsBitmap(path, State().FileBytes);
+}
+
+QImage ImageLoader::LoadAsBitmap(const QString &path) {
+    if (!State().Started)
+        return {};
+    return DecodeAsBitmap(path, FileBytes);
+}
+
+void ImageLoader::Release() {
+    FileBytes = QByteArray();
 }
 
 bool LoadImageIntoGraphic(const QString &path, QImage &target) {
     QImage picture;
-    if (!DecodeFile(path, picture))
+    if (!StartupGdiplus() || !DecodeFile(path, picture, State().FileBytes))
         return false;
     target = std::move(picture);
     return true;
@@ -138,5 +155,8 @@ bool IsImageFile(const QString &path) {
 }
 
 void ResetImageDecoder() {
-    State() = DecoderState();
+    DecoderState &state = State();
+    state.Available = false;
+    state.Started = false;
+    state.FileBytes = QByteArray();
 }

@@ -4,6 +4,7 @@
 // as a QImage in Format_RGB32: blue, green and red per pixel (the fourth byte is always 0xFF), rows
 // from the top. Every routine works without a window.
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QtGlobal>
@@ -37,6 +38,20 @@ bool LoadImageIntoGraphic(const QString &path, QImage &target);
 
 // Gives back the memory kept from decoding the largest image so far.
 void ReleaseImageCache();
+
+// A decoder with a file buffer of its own, for a thread other than the one
+// that searches: the routines above share one buffer. It decodes only once
+// StartupGdiplus has made the decoders ready.
+class ImageLoader {
+public:
+    // As LoadImageAsBitmap.
+    QImage LoadAsBitmap(const QString &path);
+    // As ReleaseImageCache, for this loader's buffer.
+    void Release();
+
+private:
+    QByteArray FileBytes;
+};
 
 // "BMP", "GIF", "JPG", "JPE", "JPEG", "PNG", "TIF", "TIFF" in any case, with or
 // without one leading dot.

@@ -10,6 +10,7 @@
 #include "gui/GuiHost.h"
 #include "gui/HelpPage.h"
 #include "gui/LegendWindow.h"
+#include "gui/PreviewWindow.h"
 #include "gui/ResultList.h"
 #include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
@@ -24,6 +25,7 @@
 #include "platform/desktop/Desktop.h"
 #include "results/ResultListUnit.h"
 #include "search/MainPhrases.h"
+#include "search/MatchList.h"
 #include "ui_MainWindow.h"
 
 #include <QActionGroup>
@@ -51,19 +53,6 @@ bool IsControl(const QWidget *widget) {
     return qobject_cast<const QAbstractButton *>(widget) ||
            qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QComboBox *>(widget) ||
            qobject_cast<const QLabel *>(widget);
-}
-
-// A path as a message shows it: control characters visible as such, and a
-// path of thousands of characters shortened in its middle.
-QString PathForMessage(const QString &path) {
-    constexpr qsizetype Longest = 260;
-    QString shown = path;
-    for (QChar &c : shown)
-        if (c.unicode() < 32 || c.unicode() == 127)
-            c = QChar(0xFFFD);
-    if (shown.size() > Longest)
-        shown = shown.left(Longest / 2) + QStringLiteral(" … ") + shown.right(Longest / 2);
-    return shown;
 }
 
 bool IsEnterKey(const QKeyEvent *key) {
@@ -255,6 +244,8 @@ void MainWindow::ConnectHandlers() {
     ui->MaxDubLabel1->setBuddy(ui->maxFilesEd);
     ui->ProgressLabel->setBuddy(ui->ProgressBar);
     setTabOrder(ui->FolderEd, ui->BrowseBtn);
+
+    ConnectResultCommands();
 }
 
 void MainWindow::LoadFolderHistory() {
@@ -550,12 +541,7 @@ void MainWindow::noLimit1Click() {
 }
 
 void MainWindow::PageControlChange() {
-    // The image preview window hides here once it exists.
-}
-
-void MainWindow::HideImagePreview(bool) {
-    // The image preview window comes with its own piece of work; until then
-    // there is nothing to hide.
+    HideImagePreview(false);
 }
 
 void MainWindow::FocusChanged(QWidget *now) {
@@ -619,6 +605,16 @@ void MainWindow::FormKeyDown(QKeyEvent *event) {
     if (event->key() == Qt::Key_Escape && ui->ESCBtn->isEnabled()) {
         ui->ESCBtn->click();
         event->accept();
+        return;
+    }
+    // Escape in the result list closes the image preview.
+    const QWidget *focus = focusWidget();
+    const bool inPane = focus && Results->isAncestorOf(focus) &&
+                        (focus->objectName() == QLatin1String("NameBox") ||
+                         focus->objectName() == QLatin1String("InfoBox"));
+    if (event->key() == Qt::Key_Escape && inPane && Preview && Preview->isVisible()) {
+        Preview->close();
+        event->accept();
     }
 }
 
@@ -636,6 +632,15 @@ void MainWindow::wheelEvent(QWheelEvent *event) {
 // The wheel scrolls the result list also where the pointer is over the
 // buttons beneath it.
 void MainWindow::FormMouseWheel(QWheelEvent *event) {
+    // Over the image preview the wheel scrolls its thumbnails.
+    if (Preview && Preview->isVisible() &&
+        Preview->frameGeometry()
+            .adjusted(1, 1, -1, -1)
+            .contains(event->globalPosition().toPoint())) {
+        Preview->ScrollByWheel(event->angleDelta().y());
+        event->accept();
+        return;
+    }
     event->setAccepted(ui->PageControl->currentWidget() == ui->ResultSheet &&
                        Results->WheelFromWindow(event));
 }
@@ -698,6 +703,7 @@ void MainWindow::FindBtnClick() {
         return;
     if (Legend)
         Legend->hide();
+    HideImagePreview(true);
     LastResult = RunSearch(RequestFromPage());
     WriteBackSettled(LastResult);
     if (!LastResult.Ran()) {
@@ -819,6 +825,7 @@ void MainWindow::RunStarting() {
         menu->menuAction()->setEnabled(false);
     for (QPushButton *button : {ui->AutoSelFoldersBtn, ui->AutoSelNamesBtn, ui->DelTwinsBtn})
         button->setEnabled(false);
+    EnableResultCommands(false);
     ui->wwwHomepageLabel->setEnabled(true);
     ui->PageControl->setCurrentWidget(ui->ResultSheet);
     for (QPushButton *button : {ui->PauseBtn, ui->ESCBtn, ui->EscBtn2})
@@ -854,6 +861,7 @@ void MainWindow::RunEnded(const SearchResult &result) {
     ui->DelTwinsBtn->setEnabled(deletionAllowed);
     ui->AutoSelFoldersBtn->setEnabled(deletionAllowed);
     ui->AutoSelNamesBtn->setEnabled(ui->AutoSelFoldersBtn->isEnabled());
+    EnableResultCommands(!MatchList().empty());
     SetRunState(RunStateValue::Finished);
     InRun = false;
     if (CloseAfterRun) {
@@ -920,6 +928,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     }
     if (Legend)
         Legend->hide();
+    HideImagePreview(false);
     event->accept();
 }
 

@@ -4,16 +4,19 @@
 // reads its controls into one search request and hands it to the engine.
 
 #include "results/DeletionUnit.h"
+#include "results/ExportUnit.h"
 #include "search/SearchRequest.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class AskDeleteDialog;
 class DeletionProblemDialog;
 class GuiHost;
 class LegendWindow;
+class PreviewWindow;
 class QAbstractButton;
 class QLineEdit;
 class QPushButton;
@@ -45,8 +48,15 @@ public:
     bool PriorityIsLowered() const { return PriorityLowered; }
     // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
-    // Puts the image preview out of sight; with forget it also drops its pictures.
+
+    // Closes the image preview; with forget it also drops its thumbnails, as
+    // before files are removed or a run starts.
     void HideImagePreview(bool forget);
+    // The image preview once a selection has opened it, else null.
+    PreviewWindow *ImagePreview() const { return Preview; }
+    // Tests: whether the desktop has an application to open a saved file with.
+    using FileQuery = std::function<bool(const QString &path)>;
+    void SetDefaultApplicationQuery(FileQuery query);
 
 public slots:
     // Start page.
@@ -87,6 +97,14 @@ public slots:
     void Hints1Click();
     void StartupTimerTimer();
 
+    // The result: export, clipboard and image preview.
+    void SaveAs1Click();
+    void CopyResult1Click();
+    void CopyFilename1Click();
+    void ImagePreview1Click();
+    void UpdatePreview();
+    // Before the View menu opens: its check items show the current state.
+    void View1Click();
     // Removing the marked files, and putting the last removal back.
     void DelTwinsBtnClick();
     void UndoRemoval1Click();
@@ -140,6 +158,9 @@ private:
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
     void OpenHelpPage(QPushButton *label);
+    // The result commands: connected once, enabled while there is a result.
+    void ConnectResultCommands();
+    void EnableResultCommands(bool enabled);
     // The tips window opens here at start, after a run that found files and
     // again after a language switch; switched off by the setting "TipWindow" = 0.
     void ShowTipsWindow();
@@ -164,4 +185,10 @@ private:
     // Controls of the start page the run switched off, switched on again after it.
     QList<QPointer<QWidget>> DisabledForRun;
     SearchResult LastResult;
+
+    PreviewWindow *Preview = nullptr;
+    // The save dialog starts where the last export went, in its format.
+    QString SaveFileName;
+    ExportFormat SaveFormat = ExportFormat::Xls;
+    FileQuery HasDefaultApplication;
 };

@@ -57,6 +57,17 @@ int AskYesCancel(const QString &text) {
     return ShowMessageBox(text, TMsgDlgType::Confirmation, mbYes | mbCancel);
 }
 
+QString PathForMessage(const QString &path) {
+    constexpr qsizetype Longest = 260;
+    QString shown = path;
+    for (QChar &c : shown)
+        if (c.unicode() < 32 || c.unicode() == 127)
+            c = QChar(0xFFFD);
+    if (shown.size() > Longest)
+        shown = shown.left(Longest / 2) + QStringLiteral(" … ") + shown.right(Longest / 2);
+    return shown;
+}
+
 QString MessageBoxCaption(TMsgDlgType type) {
     switch (type) {
     case TMsgDlgType::Warning:

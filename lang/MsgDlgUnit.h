@@ -34,6 +34,10 @@ int ShowError(const QString &text);
 int AskYesNo(const QString &text);
 int AskYesCancel(const QString &text);
 
+// A path as a message shows it: control characters visible as such, and a
+// path of thousands of characters shortened in its middle.
+QString PathForMessage(const QString &path);
+
 // German captions of the boxes and their buttons, translated where shown.
 QString MessageBoxCaption(TMsgDlgType type);
 QString MessageBoxButtonText(TMsgDlgBtn button);

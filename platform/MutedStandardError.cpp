@@ -2,11 +2,23 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
 
 namespace Platform {
 
+namespace {
+// Decoders on two threads may overlap: the first one in mutes, the last one
+// out restores, so nobody restores a descriptor another one has muted.
+std::mutex Lock;
+int Holders = 0;
+int Saved = -1;
+} // namespace
+
 MutedStandardError::MutedStandardError() {
+    const std::lock_guard<std::mutex> guard(Lock);
+    if (Holders++ > 0)
+        return;
     std::fflush(stderr);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (null < 0)
@@ -20,11 +32,13 @@ MutedStandardError::MutedStandardError() {
 }
 
 MutedStandardError::~MutedStandardError() {
-    if (Saved < 0)
+    const std::lock_guard<std::mutex> guard(Lock);
+    if (--Holders > 0 || Saved < 0)
         return;
     std::fflush(stderr);
     ::dup2(Saved, STDERR_FILENO);
     ::close(Saved);
+    Saved = -1;
 }
 
 } // namespace Platform

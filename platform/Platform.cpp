@@ -22,6 +22,10 @@ QChar PathDelimiter() {
     return QLatin1Char('/');
 }
 
+QString LineBreak() {
+    return QStringLiteral("\n");
+}
+
 QString WithTrailingDelimiter(const QString &folder) {
     if (folder.isEmpty() || folder.endsWith(PathDelimiter()))
         return folder;

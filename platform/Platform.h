@@ -14,6 +14,8 @@ namespace Platform {
 // Folders always end in the delimiter.
 QChar PathDelimiter();
 QString WithTrailingDelimiter(const QString &folder);
+// How text handed to other programs (the clipboard) ends its lines here.
+QString LineBreak();
 
 // Longest folder and longest full file name the scan admits. The scan keeps
 // the two checks of the original design against these limits.

@@ -10,6 +10,7 @@
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
 #include "results/DeletionUnit.h"
+#include "results/PreviewUnit.h"
 #include "results/ResultListUnit.h"
 #include "results/SelectionUnit.h"
 #include "run/RunControl.h"
@@ -30,6 +31,7 @@ void ResetEngine() {
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
+    ResetPreview();
     ResetSelections();
     ResetDeletion();
     ResetPhraseSystem();

@@ -120,3 +120,82 @@ bool ExportXls(QString &fileName, QString *error, int *leftOut) {
         *error = file.errorString();
     return false;
 }
+
+QString ExportFilter(ExportFormat format) {
+    return format == ExportFormat::Csv ? QStringLiteral("CSV (*.csv)")
+                                       : QStringLiteral("Excel (*.xls)");
+}
+
+QString ExportFilters() {
+    return ExportFilter(ExportFormat::Xls) + QStringLiteral(";;") + ExportFilter(ExportFormat::Csv);
+}
+
+ExportFormat ExportFormatOf(const QString &fileName, ExportFormat chosen) {
+    const QString name = fileName.mid(fileName.lastIndexOf(Platform::PathDelimiter()) + 1);
+    if (name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return ExportFormat::Csv;
+    if (name.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
+        return ExportFormat::Xls;
+    return chosen;
+}
+
+QString ExportFileName(const QString &fileName, ExportFormat format) {
+    QString name = fileName;
+    AddDefaultExtension(name, format == ExportFormat::Csv ? QStringLiteral(".csv")
+                                                          : QStringLiteral(".xls"));
+    return name;
+}
+
+bool ExportResult(QString &fileName, ExportFormat format, QString *error, int *leftOut) {
+    if (leftOut)
+        *leftOut = 0;
+    if (format == ExportFormat::Csv)
+        return ExportCsv(fileName, error);
+    return ExportXls(fileName, error, leftOut);
+}
+
+QString ResultListText() {
+    const FileList &list = MatchList();
+    const QString lineBreak = Platform::LineBreak();
+    const QString blockLine = QLatin1Char('-') + lineBreak;
+    QString text;
+    int lastGroup = -1;
+    for (int i = 0; i < int(list.size()); ++i) {
+        const FileRecord *r = list[std::size_t(i)].Record.get();
+        if (!r)
+            continue;
+        // Every row of a block carries its head's row, so a new value is a
+        // new block; a row outside any block counts as a block of its own.
+        const int group = r->Group >= 0 ? r->Group : -2 - i;
+        if (group != lastGroup) {
+            lastGroup = group;
+            text += blockLine;
+        }
+        text += RowPath(i) + lineBreak;
+    }
+    if (!text.isEmpty())
+        text += blockLine;
+    return text;
+}
+
+QString RowFileName(int row) {
+    const FileList &list = MatchList();
+    if (row < 0 || row >= int(list.size()) || !list[std::size_t(row)].Record)
+        return {};
+    return RowPath(row);
+}
+
+const TMLStringList &ExportPhrases() {
+    static const TMLStringList list = [] {
+        TMLStringList l(QStringLiteral("ExportUnit"));
+        l.Add255Obj(QStringLiteral("Die Datei konnte nicht gespeichert werden."),
+                    ExportPhraseNotSaved);
+        l.Add255Obj(QStringLiteral("Diese Datei gibt es schon. Soll sie ersetzt werden?"),
+                    ExportPhraseExists);
+        l.Add255Obj(QStringLiteral("Das Arbeitsblatt hat höchstens 65535 Zeilen: %1 Dateien "
+                                   "fehlen darin. Als CSV gespeichert fehlt keine."),
+                    ExportPhraseSheetFull);
+        return l;
+    }();
+    return list;
+}

@@ -105,22 +105,24 @@ class TestSelections : public QObject {
         action->trigger();
     }
     // Works in the folders dialog once it is shown, then presses the button;
-    // a dialog still open after that is closed so no test can hang.
-    void OnFolders(std::function<void(FoldersDialog &)> steps, const char *button) {
+    // a dialog still open after that is closed so no test can hang. The
+    // button's name is kept as a copy: the dialog opens after the caller's
+    // temporary text is gone.
+    void OnFolders(std::function<void(FoldersDialog &)> steps, const QByteArray &button) {
         FoldersDialog::SetShownHook([this, steps, button](FoldersDialog &d) {
             ++FoldersShown;
             steps(d);
-            if (button && d.isVisible())
-                Click(&d, button);
+            if (!button.isEmpty() && d.isVisible())
+                Click(&d, button.constData());
             if (d.isVisible())
                 d.done(-1);
         });
     }
-    void OnProperties(std::function<void(SelectNamesDialog &)> steps, const char *button) {
+    void OnProperties(std::function<void(SelectNamesDialog &)> steps, const QByteArray &button) {
         SelectNamesDialog::SetShownHook([steps, button](SelectNamesDialog &d) {
             steps(d);
-            if (button && d.isVisible())
-                Click(&d, button);
+            if (!button.isEmpty() && d.isVisible())
+                Click(&d, button.constData());
             if (d.isVisible())
                 d.done(-1);
         });
@@ -222,7 +224,7 @@ private slots:
                 during = QString::number(Pages->isEnabled()) + u' ' +
                          (notice && notice->isVisible() ? notice->Label()->text() : QString());
             },
-            button.toLatin1().constData());
+            button.toLatin1());
         Trigger(command.toLatin1().constData());
         QTEST(shown, "shown");
         QTEST(MatchListText::Marks(), "marks");

@@ -9,6 +9,7 @@
 #include "lang/UnitPhrases.h"
 #include "lang/widgets/LangWidgets.h"
 #include "results/DeletionUnit.h"
+#include "results/ExportUnit.h"
 #include "search/CompareDriver.h"
 #include "search/MainPhrases.h"
 
@@ -199,9 +200,10 @@ private slots:
 
     void shippedTablesAreComplete() {
         LoadShippedTables();
-        for (const auto &build : {MainFormPhrases, FileSearchPhrases, FilterUnitPhrases,
-                                  AskToDeletePhrases, InfoUnitPhrases, SelectNamesFormPhrases,
-                                  DeletionProblemPhrases, CommandLinePhrases, DeletionPhrases})
+        for (const auto &build :
+             {MainFormPhrases, FileSearchPhrases, FilterUnitPhrases, AskToDeletePhrases,
+              InfoUnitPhrases, SelectNamesFormPhrases, DeletionProblemPhrases, CommandLinePhrases,
+              DeletionPhrases, ExportPhrases})
             build();
         QCOMPARE(PhraseTable()->IndexOfLanguage("DE"), 0);
         const int english = PhraseTable()->IndexOfLanguage("EN");

@@ -38,6 +38,12 @@ void AddBlock(std::initializer_list<ListRow> files) {
     }
 }
 
+void AddRow(const QString &text, int head, bool isHead) {
+    const FileRecord r{.Size = 1, .Group = head, .Percent = 100};
+    MatchList().push_back({text, std::make_unique<FileRecord>(r)});
+    MatchList().back().Record->IsBlockHead = isHead;
+}
+
 const qint64 July = Platform::FileTimeFromUnix(1277985600, 0);     // 2010-07-01 12:00 UTC
 const qint64 February = Platform::FileTimeFromUnix(1297684800, 0); // 2011-02-14 12:00 UTC
 
@@ -153,6 +159,66 @@ private slots:
             QCOMPARE(csv, dir.filePath(QString::fromLatin1(written).replace(
                               QLatin1String(".xls"), QLatin1String(".csv"))));
         }
+    }
+
+    // The save dialog's answer: its own extension decides the format, else
+    // the chosen filter; the written name gets an extension only without a dot.
+    void formatAndNameOfTheDialogsAnswer_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("csvChosen");
+        QTest::addColumn<bool>("csvWritten");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain, worksheet") << "/d/Dupliscan" << false << false << "/d/Dupliscan.xls";
+        QTest::newRow("plain, text") << "/d/Dupliscan" << true << true << "/d/Dupliscan.csv";
+        QTest::newRow("csv name, worksheet chosen") << "/d/r.CSV" << false << true << "/d/r.CSV";
+        QTest::newRow("xls name, text chosen") << "/d/r.xls" << true << false << "/d/r.xls";
+        QTest::newRow("other dot") << "/d/report.2011" << true << true << "/d/report.2011";
+        QTest::newRow("dot in the folder") << "/d/a.csv/r" << false << false << "/d/a.csv/r.xls";
+        QTest::newRow("extension alone") << "/d/.csv" << false << true << "/d/.csv";
+    }
+    void formatAndNameOfTheDialogsAnswer() {
+        QFETCH(QString, answer);
+        QFETCH(bool, csvChosen);
+        QFETCH(bool, csvWritten);
+        QFETCH(QString, written);
+        const ExportFormat format =
+            ExportFormatOf(answer, csvChosen ? ExportFormat::Csv : ExportFormat::Xls);
+        QCOMPARE(format == ExportFormat::Csv, csvWritten);
+        QCOMPARE(ExportFileName(answer, format), written);
+    }
+
+    // A "-" line opens every block and closes the list; rows without a file
+    // are left out.
+    void clipboardListsThePathsBlockByBlock_data() {
+        QTest::addColumn<QList<int>>("blocks"); // files per block; 0 adds an empty slot
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no result") << QList<int>{} << "";
+        QTest::newRow("one block") << QList<int>{2} << "-\n/data/0-0\n/data/0-1\n-\n";
+        QTest::newRow("two blocks") << QList<int>{2, 3}
+                                    << "-\n/data/0-0\n/data/0-1\n-\n/data/2-0\n/data/2-1\n"
+                                       "/data/2-2\n-\n";
+        QTest::newRow("empty slot")
+            << QList<int>{2, 0, 2} << "-\n/data/0-0\n/data/0-1\n-\n/data/3-0\n/data/3-1\n-\n";
+    }
+    void clipboardListsThePathsBlockByBlock() {
+        QFETCH(QList<int>, blocks);
+        QFETCH(QString, text);
+        for (const int files : blocks) {
+            const int head = int(MatchList().size());
+            if (files == 0)
+                MatchList().push_back({QStringLiteral("gone"), nullptr});
+            for (int k = 0; k < files; ++k)
+                AddRow(QStringLiteral("%1-%2").arg(head).arg(k), head, k == 0);
+        }
+        QCOMPARE(ResultListText(), text);
+    }
+
+    void fileNameOfARow() {
+        AddBlock({{"a/one.txt", 100, 3, July}, {"b/two.txt", 100, 3, July}});
+        MatchList().push_back({QStringLiteral("gone"), nullptr});
+        QCOMPARE(RowFileName(1), QStringLiteral("/data/b/two.txt"));
+        for (const int row : {-1, 2, 3})
+            QVERIFY(RowFileName(row).isEmpty());
     }
 
     void writersReplaceOnlyTheNamedFile() {

@@ -2,14 +2,15 @@
 // walks through what a person sees (start page, filter dialog, a run, the
 // results of an exact and of a picture search, the two selection dialogs and
 // the marks they give, a removal with its dialogs and report, the legend, the
-// tips window beside the start and the result page) by the same
-// buttons a person clicks, and saves each view as a PNG. Run under a real
-// X server (Xvfb); scripts/screenshots.sh does that.
+// tips window beside the start and the result page, the image preview beside
+// the picture result) by the same buttons a person clicks, and saves each view
+// as a PNG. Run under a real X server (Xvfb); scripts/screenshots.sh does that.
 //
 //   ScreenshotTour OUTPUT_FOLDER LANGUAGE_CAPTION SUFFIX
 
 #include "gui/DeletionProblemDialog.h"
 #include "gui/MainWindow.h"
+#include "gui/PreviewWindow.h"
 #include "gui/Program.h"
 #include "gui/ResultList.h"
 #include "gui/TipsWindow.h"
@@ -271,13 +272,25 @@ int main(int argc, char **argv) {
         Shoot(QStringLiteral("result-similar"));
 
         for (QWidget *other : QApplication::topLevelWidgets())
-            if (other != window.get() && other->isVisible() && other->objectName() != "" &&
-                other != Tips(window.get()))
-                if (other->windowFlags() & Qt::Tool) {
-                    const QString file =
-                        OutputFolder + QStringLiteral("/legend") + Suffix + QStringLiteral(".png");
-                    other->grab().save(file);
-                }
+            if (other->objectName() == QLatin1String("LegendForm") && other->isVisible()) {
+                const QString file =
+                    OutputFolder + QStringLiteral("/legend") + Suffix + QStringLiteral(".png");
+                other->grab().save(file);
+                // Out of the way of the preview beside the list.
+                other->hide();
+            }
+
+        // A picture of the first block selected: its thumbnails beside the list.
+        auto *names = Find<QListView>(window.get(), "NameBox");
+        names->setFocus();
+        names->setCurrentIndex(names->model()->index(1, 0));
+        for (int waited = 0; waited < 5000; waited += 50) {
+            const PreviewWindow *preview = window->ImagePreview();
+            if (preview && preview->isVisible() && !preview->ShownFiles().contains(QString()))
+                break;
+            Wait(50);
+        }
+        Shoot(QStringLiteral("preview"));
     }
     CloseEngine();
     return 0;
