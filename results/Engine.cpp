@@ -11,6 +11,7 @@
 #include "lang/SelfLoadSectionsUnit.h"
 #include "results/ResultListUnit.h"
 #include "run/RunControl.h"
+#include "search/ContentCache.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
 #include "search/PairwiseLoop.h"
@@ -18,6 +19,7 @@
 
 void ResetEngine() {
     SetRunState(RunStateValue::Idle);
+    RunCache().Close();
     ResetSearchContext();
     ClearFileTable();
     ClearMatchList();

@@ -2,6 +2,7 @@
 
 #include "compare/FileCompareUnit.h"
 #include "run/RunControl.h"
+#include "search/ContentCache.h"
 #include "search/NameFilter.h"
 #include "search/PairwiseLoop.h"
 #include "search/WorkerReads.h"
@@ -92,10 +93,21 @@ public:
                     wanted[std::size_t(k)] = wanted[std::size_t(partner)] = true;
         }
         std::vector<int> files;
-        for (int k = 0; k < n; ++k)
-            if (wanted[std::size_t(k)] && !HasSum(*Table[std::size_t(k)].Record))
+        ContentCache &cache = RunCache();
+        for (int k = 0; k < n; ++k) {
+            const FileRecord &record = *Table[std::size_t(k)].Record;
+            if (!wanted[std::size_t(k)] || HasSum(record))
+                continue;
+            QuickRead known{0, 0, record.Size};
+            if (cache.FindQuickSum(CacheKeyOf(record), known.Sum, known.PrefixHash))
+                KeepSum(k, known);
+            else
                 files.push_back(k);
-        if (!ReadSums(files))
+        }
+        const bool complete = ReadSums(files);
+        // Also after a stop: what was read is kept for the next run.
+        cache.Save();
+        if (!complete)
             return; // stopped: the loop turns this into the run's outcome
         BySums = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
@@ -202,16 +214,20 @@ private:
             });
         for (std::size_t m = 0; m < files.size(); ++m)
             if (reads[m].Sum != 0)
-                KeepSum(files[m], reads[m]);
+                KeepSum(files[m], reads[m], true);
         return complete;
     }
 
-    void KeepSum(int k, const QuickRead &read) {
+    // Takes the quick read's findings over; a fresh read of a file that still
+    // has its scanned size is kept for the next run too.
+    void KeepSum(int k, const QuickRead &read, bool fresh = false) {
         FileRecord &record = *Table[std::size_t(k)].Record;
         if (read.Sum == UnreadableSum)
             record.Unreadable = true;
         else
             record.QuickSum = read.Sum;
+        if (fresh && read.Sum != UnreadableSum && read.Size == record.Size)
+            RunCache().KeepQuickSum(CacheKeyOf(record), read.Sum, read.PrefixHash);
         PrefixHash[std::size_t(k)] = read.PrefixHash;
         WholeInHash[std::size_t(k)] =
             read.Sum != UnreadableSum && read.Size == record.Size && record.Size <= TinyFileSize;
@@ -319,7 +335,8 @@ private:
         if (!HasSum(record)) {
             if (!SumBuffer)
                 SumBuffer.reset(new char[QuickChunk]);
-            KeepSum(k, ReadQuickSum(FullPathOf(Table[std::size_t(k)]), SumBuffer.get(), nullptr));
+            KeepSum(k, ReadQuickSum(FullPathOf(Table[std::size_t(k)]), SumBuffer.get(), nullptr),
+                    true);
         }
         return !record.Unreadable;
     }
