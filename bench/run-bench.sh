@@ -70,14 +70,37 @@ measure() {
 # byte for byte before it counts (jdupes and fdupes confirm hash matches with a
 # byte comparison by default; rmlint needs --algorithm=paranoid for that). rmlint
 # looks for duplicate files only (-T df) and writes only an fdupes-style list.
+# dupliscan keeps a cache of quick sums between runs: "dupliscan" runs without
+# it (what a first run costs, the fair match for the peers), "dupliscan-cached"
+# with the cache the run before it left. The cache lives in the results folder,
+# never in the user's.
+export XDG_CACHE_HOME="$results/cache"
 echo "== exact duplicates: $runs interleaved runs each"
 for run in $(seq 1 "$runs"); do
-  measure "$results/exact" dupliscan "$run" "$cli" --quiet --format text "$exact"
+  measure "$results/exact" dupliscan "$run" "$cli" --quiet --format text --no-cache "$exact"
+  measure "$results/exact" dupliscan-cached "$run" "$cli" --quiet --format text "$exact"
   measure "$results/exact" jdupes "$run" jdupes -r -q "$exact"
   measure "$results/exact" fdupes "$run" fdupes -r -q "$exact"
   measure "$results/exact" rmlint "$run" rmlint -T df --algorithm=paranoid \
     -o fdupes:"$results/out/rmlint.txt" "$exact"
 done
+
+# Cold page cache: every run reads the files from the disk. Dropping the page
+# cache needs root; without it the runs are skipped, and the summary says so.
+cold="$results/exact-cold"
+mkdir -p "$cold"
+if [ "$(id -u)" = 0 ]; then
+  echo "== exact duplicates, cold page cache: $runs interleaved runs each"
+  for run in $(seq 1 "$runs"); do
+    sync; echo 3 > /proc/sys/vm/drop_caches
+    measure "$cold" dupliscan "$run" "$cli" --quiet --format text --no-cache "$exact"
+    sync; echo 3 > /proc/sys/vm/drop_caches
+    measure "$cold" jdupes "$run" jdupes -r -q "$exact"
+  done
+  find "$exact" -type f -print0 | xargs -0 cat > /dev/null
+else
+  echo "== not root: the page cache cannot be dropped, cold-cache runs skipped"
+fi
 
 echo "== name searches: $runs interleaved runs each"
 for run in $(seq 1 "$runs"); do
@@ -95,6 +118,14 @@ report="python3 $here/bench_report.py"
   echo "## Exact duplicates ($exact)"
   echo
   $report table "$results/exact" jdupes
+  echo
+  if ls "$cold"/*.time > /dev/null 2>&1; then
+    echo "## Exact duplicates, cold page cache"
+    echo
+    $report table "$cold" jdupes
+  else
+    echo "Cold page cache: not measured (the script did not run as root)."
+  fi
   echo
   echo "## Correctness (groups and files in groups)"
   echo

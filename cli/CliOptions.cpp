@@ -129,6 +129,8 @@ const OptionRule Rules[] = {
              a.SavePhrasesFile = v.Text;
              a.SaveNewPhrasesOnly = true;
          }},
+    {.Name = "--no-cache", .Set = [](Args &a, const Value &) { a.UseCache = false; }},
+    {.Name = "--clear-cache", .Set = [](Args &a, const Value &) { a.ClearCache = true; }},
     {.Name = "--quiet", .Alias = "-q", .Set = [](Args &a, const Value &) { a.Quiet = true; }},
     {.Name = "--yes", .Alias = "-y", .Set = [](Args &a, const Value &) { a.AssumeYes = true; }},
 };
@@ -248,7 +250,7 @@ std::optional<CliArguments> ParseArguments(const QStringList &arguments, QString
         }
         rule->Set(a, value);
     }
-    if (a.ShowHelp || a.ShowVersion || !a.SavePhrasesFile.isEmpty())
+    if (a.ShowHelp || a.ShowVersion || a.ClearCache || !a.SavePhrasesFile.isEmpty())
         return a;
     if (!Settle(a, folders, error))
         return std::nullopt;
@@ -282,7 +284,9 @@ QString UsageText() {
           {"", 12},
           {"--certain-file PATH", 13},
           {"--max N", 14},
-          {"--no-subfolders", 15}}},
+          {"--no-subfolders", 15},
+          {"--no-cache", 41},
+          {"--clear-cache", 42}}},
         {16,
          {{"--include \"jpg png\"", 17},
           {"--exclude \"tmp\"", 18},

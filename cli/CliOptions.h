@@ -18,6 +18,8 @@ struct CliArguments {
     bool AssumeYes = false;
     bool ShowHelp = false;
     bool ShowVersion = false;
+    bool UseCache = true;
+    bool ClearCache = false; // remove the cache instead of searching
     QString Language;        // empty: as the window would choose
     QString SavePhrasesFile; // set: write the translation file instead of searching
     bool SaveNewPhrasesOnly = false;

@@ -35,6 +35,11 @@ const TMLStringList &CommandLinePhrases() {
         l.Add255Obj(QStringLiteral("--folders different-bases braucht zwei getrennte Ordner, von "
                                    "denen keiner im anderen liegt"),
                     PhraseTwoBaseFoldersNeeded);
+        l.Add255Obj(QStringLiteral("Der Zwischenspeicher \"%1\" wird gerade von einer anderen "
+                                   "Suche benutzt"),
+                    PhraseCacheInUse);
+        l.Add255Obj(QStringLiteral("Der Zwischenspeicher \"%1\" kann nicht gelöscht werden"),
+                    PhraseCacheNotRemoved);
 
         // Usage lines; the options themselves stay as they are typed, ranges and
         // the default never list come in as %1.
@@ -83,6 +88,8 @@ const TMLStringList &CommandLinePhrases() {
             "Unter 100 % beginnt jede Textzeile mit der Übereinstimmung in Prozent und einem "
             "Tabulator.",
             "Der Kopf eines Blocks, dem die anderen gleichen, zeigt stattdessen \">\".",
+            "Prüfsummen früherer Suchen weder benutzen noch speichern",
+            "den Zwischenspeicher früherer Suchen löschen und beenden",
         };
         int id = PhraseUsageFirst;
         for (const char *line : usage)

@@ -25,6 +25,8 @@ enum CliPhraseId {
     PhraseFolderNotSearchable = 19,
     PhraseTwoBaseFoldersNeeded = 20,
     PhraseSheetFull = 25,
+    PhraseCacheInUse = 26,
+    PhraseCacheNotRemoved = 27,
     // The usage text, line by line.
     PhraseUsageFirst = 40,
 };

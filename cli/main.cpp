@@ -7,6 +7,7 @@
 #include "cli/CliPhrases.h"
 #include "platform/Platform.h"
 #include "results/Engine.h"
+#include "search/ContentCache.h"
 #include "search/MainPhrases.h"
 #include "search/SearchRequest.h"
 
@@ -95,6 +96,21 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     return Fail(CannotRun, Phrase(18));
 }
 
+int RemoveCache() {
+    const QString folder = CacheFolder();
+    if (folder.isEmpty())
+        return Success;
+    switch (ClearCache(folder)) {
+    case CacheClearing::Cleared:
+        return Success;
+    case CacheClearing::InUse:
+        return Fail(CannotRun, CliPhraseParam(PhraseCacheInUse, folder));
+    case CacheClearing::Failed:
+        break;
+    }
+    return Fail(CannotRun, CliPhraseParam(PhraseCacheNotRemoved, folder));
+}
+
 int Run(int argc, char **argv) {
     QStringList arguments;
     for (int k = 1; k < argc; ++k)
@@ -123,6 +139,8 @@ int Run(int argc, char **argv) {
         std::printf("dupliscan-cli %s\n", DUPLISCAN_VERSION);
         return Success;
     }
+    if (a.ClearCache)
+        return RemoveCache();
 
     RouteQtMessages(a.Quiet);
     const bool progress = !a.Quiet && isatty(STDERR_FILENO);
@@ -132,6 +150,8 @@ int Run(int argc, char **argv) {
     if (!CheckOutput(outputFile, error))
         return Fail(CannotRun, error);
     a.Request.Excluded = OutputFiles(outputFile);
+    if (a.UseCache)
+        a.Request.CacheFolder = CacheFolder();
     const SearchResult result = RunSearch(a.Request);
     host.ClearProgress();
     if (!result.Ran())

@@ -15,6 +15,9 @@ namespace {
 std::unique_ptr<char[]> BufferA;
 std::unique_ptr<char[]> BufferB;
 ReadTrace *Trace = nullptr;
+// A head is compared with one partner after another; its folder's path is
+// walked once. Partners lie anywhere, so theirs are opened by full name.
+Platform::FolderCache FirstFolders;
 
 quint32 LittleEndianWord(const unsigned char *p) {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
@@ -28,6 +31,15 @@ quint64 HashBytes(const unsigned char *bytes, qint64 n, quint64 before = 0) {
     constexpr quint64 Multiplier = 0x9E3779B97F4A7C15ULL;
     const quint64 seed = ((before ^ quint64(n)) * Multiplier) | 1;
     return qHashBits(bytes, std::size_t(n), std::size_t(seed));
+}
+
+// A file of at most TinyFileSize bytes is its own hash: its bytes and its
+// length, so that for such files equal hashes mean equal bytes.
+quint64 TinyHash(const unsigned char *bytes, qint64 n) {
+    quint64 hash = quint64(n) << 56;
+    for (qint64 k = 0; k < n; ++k)
+        hash |= quint64(bytes[k]) << (8 * k);
+    return hash;
 }
 
 // A stretch that is a hole in both files reads as zeros in both: sparse files
@@ -59,6 +71,7 @@ bool AllocCompareBuffers() {
 void FreeCompareBuffers() {
     BufferA.reset();
     BufferB.reset();
+    FirstFolders.Close();
 }
 
 void ResetFileCompare() {
@@ -83,26 +96,34 @@ quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash) {
 }
 
 quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash) {
-    prefixHash = 0;
+    const QuickRead read = ReadQuickSum(path, buffer, nullptr);
+    prefixHash = read.PrefixHash;
+    return read.Sum;
+}
+
+QuickRead ReadQuickSum(const QString &path, char *buffer, Platform::FolderCache *folders) {
+    QuickRead read;
     Platform::ReadFile file;
-    if (!file.Open(path))
-        return UnreadableSum;
+    if (!file.Open(path, folders))
+        return read;
     const qint64 n = std::min(file.Size(), QuickChunk);
     if (!file.ReadExactly(buffer, n))
-        return UnreadableSum;
+        return read;
     const auto *bytes = reinterpret_cast<const unsigned char *>(buffer);
     quint32 sum = 0;
     for (qint64 k = 0; k + 4 <= n; k += 4)
         sum += LittleEndianWord(bytes + k);
-    prefixHash = HashBytes(bytes, n);
-    return (sum == 0 || sum == UnreadableSum) ? 1 : sum;
+    read.Sum = (sum == 0 || sum == UnreadableSum) ? 1 : sum;
+    read.PrefixHash = n <= TinyFileSize ? TinyHash(bytes, n) : HashBytes(bytes, n);
+    read.Size = file.Size();
+    return read;
 }
 
 ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize) {
     if (!BufferA && !AllocCompareBuffers())
         return ByteComparison::Unreadable;
     Platform::ReadFile a, b;
-    if (!a.Open(first) || !b.Open(second))
+    if (!a.Open(first, &FirstFolders) || !b.Open(second))
         return ByteComparison::Unreadable;
     const qint64 size = scannedSize;
     if (a.Size() != size || b.Size() != size)
@@ -127,6 +148,21 @@ ByteComparison FilesEqual(const QString &first, const QString &second, qint64 sc
             chunk = std::min(remaining, CompareBufferSize);
         }
         firstChunk = false;
+        // The last piece is read together with the test that nothing follows
+        // it: bytes behind the compared ones were written while the files
+        // were read.
+        if (chunk == remaining) {
+            bool followsA = false, followsB = false;
+            if (!a.ReadLast(BufferA.get(), chunk, followsA) ||
+                !b.ReadLast(BufferB.get(), chunk, followsB))
+                return ByteComparison::Unreadable;
+            if (Trace)
+                Trace->ChunkRead(chunk);
+            return !followsA && !followsB &&
+                           std::memcmp(BufferA.get(), BufferB.get(), std::size_t(chunk)) == 0
+                       ? ByteComparison::Equal
+                       : ByteComparison::Different;
+        }
         if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
             return ByteComparison::Unreadable;
         if (Trace)
@@ -135,14 +171,14 @@ ByteComparison FilesEqual(const QString &first, const QString &second, qint64 sc
             return ByteComparison::Different;
         remaining -= chunk;
     }
-    // Bytes behind the compared ones were written while the files were read.
     return a.AtEnd() && b.AtEnd() ? ByteComparison::Equal : ByteComparison::Different;
 }
 
 bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,
-                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn) {
+                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn,
+                   Platform::FolderCache *folders) {
     Platform::ReadFile file;
-    if (!file.Open(path) || file.Size() != expectedSize || !file.Seek(from))
+    if (!file.Open(path, folders) || file.Size() != expectedSize || !file.Seek(from))
         return false;
     for (qint64 position = from; position < to;) {
         if (!goOn())

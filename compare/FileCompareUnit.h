@@ -7,6 +7,10 @@
 
 #include <functional>
 
+namespace Platform {
+class FolderCache;
+}
+
 inline constexpr qint64 CompareBufferSize = 524288;
 // Most files that differ do so near the start; this much is read first.
 inline constexpr qint64 QuickChunk = 30720;
@@ -16,6 +20,9 @@ void FreeCompareBuffers();
 // Back to the state at program start: no buffers, no read trace.
 void ResetFileCompare();
 
+// Files up to this size are known whole by the quick read's hash.
+inline constexpr qint64 TinyFileSize = 7;
+
 // What ComputeQuickSum gives for a file it cannot open or read.
 inline constexpr quint32 UnreadableSum = 0xFFFFFFFF;
 
@@ -24,10 +31,18 @@ inline constexpr quint32 UnreadableSum = 0xFFFFFFFF;
 quint32 ComputeQuickSum(const QString &path);
 // The same, and a 64-bit hash of the very bytes the sum was taken from. Equal
 // files always have equal hashes, so a driver can rule out a pair without
-// opening the two files again.
+// opening the two files again; files of at most TinyFileSize bytes have equal
+// hashes only when they are equal.
 quint32 ComputeQuickSum(const QString &path, quint64 &prefixHash);
-// The same with a buffer of the caller's (at least QuickChunk bytes), so that
-// several threads can read sums at once.
+// What one quick read learns of a file.
+struct QuickRead {
+    quint32 Sum = UnreadableSum;
+    quint64 PrefixHash = 0;
+    qint64 Size = 0; // the file's size when it was read
+};
+// The quick read with a buffer of the caller's (at least QuickChunk bytes), so
+// that several threads can read sums at once; the bytes read stay in buffer.
+QuickRead ReadQuickSum(const QString &path, char *buffer, Platform::FolderCache *folders);
 quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHash);
 // Goes on with hash over the bytes from..to of a file that must still be
 // expectedSize bytes long, read in pieces of bufferSize through buffer; goOn is
@@ -35,7 +50,8 @@ quint32 ComputeQuickSumInto(const QString &path, char *buffer, quint64 &prefixHa
 // many files of one size can be told apart by reading each of them once. False
 // when the file cannot be read, has another size, or goOn said no.
 bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,
-                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn);
+                   qint64 bufferSize, quint64 &hash, const std::function<bool()> &goOn,
+                   Platform::FolderCache *folders = nullptr);
 enum class ByteComparison { Equal, Different, Unreadable, Stopped };
 // Byte for byte in chunks of the compare buffers, letting events through
 // between chunks; Stopped when a stop was requested meanwhile. Both files must

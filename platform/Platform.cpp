@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/vfs.h>
 #include <thread>
 #include <unistd.h>
@@ -228,6 +229,7 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
     info.Size = st.st_size;
     info.Attributes = AttributesOf(st, name);
     info.WriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    info.WriteTimeExtraNs = quint8(st.st_mtim.tv_nsec % 100);
     info.Device = st.st_dev;
     info.Inode = st.st_ino;
     return info;
@@ -352,6 +354,7 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
     entry.Size = info.Size;
     entry.Attributes = info.Attributes;
     entry.WriteTime = info.WriteTime;
+    entry.WriteTimeExtraNs = info.WriteTimeExtraNs;
     entry.Device = info.Device;
     entry.Inode = info.Inode;
     usable = true;
@@ -378,14 +381,50 @@ void FolderReader::Fail(int error) {
         Failure = QString::fromLocal8Bit(std::strerror(error));
 }
 
+FolderCache::~FolderCache() {
+    Close();
+}
+
+int FolderCache::FolderOf(const QByteArray &path, const char *&name) {
+    const qsizetype slash = path.lastIndexOf('/');
+    name = path.constData() + slash + 1;
+    if (slash < 0)
+        return AT_FDCWD;
+    const QByteArrayView folder(path.constData(), slash + 1);
+    if (Fd >= 0 && folder == Folder)
+        return Fd;
+    Close();
+    // Opened for its descriptor only: no right to list it is needed, as
+    // with the full name.
+    Fd = open(folder.toByteArray().constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (Fd >= 0)
+        Folder = folder.toByteArray();
+    return Fd;
+}
+
+void FolderCache::Close() {
+    if (Fd >= 0)
+        close(Fd);
+    Fd = -1;
+    Folder.clear();
+}
+
 ReadFile::~ReadFile() {
     Close();
 }
 
-bool ReadFile::Open(const QString &path) {
+bool ReadFile::Open(const QString &path, FolderCache *folders) {
     Close();
-    const int fd =
-        open(EncodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    constexpr int Flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const QByteArray bytes = EncodeName(path);
+    int fd = -1;
+    if (folders) {
+        const char *name = nullptr;
+        const int folderFd = folders->FolderOf(bytes, name);
+        fd = folderFd == -1 ? -1 : openat(folderFd, name, Flags);
+    } else {
+        fd = open(bytes.constData(), Flags);
+    }
     if (fd < 0)
         return false;
     struct stat st {};
@@ -416,6 +455,30 @@ bool ReadFile::ReadExactly(char *buffer, qint64 count) {
         count -= got;
     }
     return true;
+}
+
+bool ReadFile::ReadLast(char *buffer, qint64 count, bool &followed) {
+    followed = false;
+    if (Fd < 0)
+        return false;
+    char beyond;
+    for (;;) {
+        // Asking for one byte more: a regular file gives less only at its end.
+        iovec parts[2] = {{buffer, static_cast<size_t>(count)}, {&beyond, 1}};
+        const ssize_t got = readv(Fd, parts, 2);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got >= count) {
+            followed = got > count;
+            return true;
+        }
+        if (got == 0)
+            return false;
+        buffer += got;
+        count -= got;
+    }
 }
 
 bool ReadFile::AtEnd() {
@@ -454,6 +517,16 @@ FileInfo StatPath(const QString &path, bool followLinks) {
         return {};
     const qsizetype slash = bytes.lastIndexOf('/');
     return InfoFromStat(st, bytes.constData() + slash + 1);
+}
+
+FileInfo StatPathIn(FolderCache &folders, const QString &path) {
+    struct stat st {};
+    const QByteArray bytes = EncodeName(path);
+    const char *name = nullptr;
+    const int folderFd = folders.FolderOf(bytes, name);
+    if (folderFd == -1 || fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return InfoFromStat(st, name);
 }
 
 FolderProblem CheckFolder(const QString &folder) {

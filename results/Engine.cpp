@@ -14,6 +14,7 @@
 #include "results/ResultListUnit.h"
 #include "results/SelectionUnit.h"
 #include "run/RunControl.h"
+#include "search/ContentCache.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
 #include "search/PairwiseLoop.h"
@@ -21,6 +22,7 @@
 
 void ResetEngine() {
     SetRunState(RunStateValue::Idle);
+    RunCache().Close();
     ResetSearchContext();
     ClearFileTable();
     ClearMatchList();

@@ -2,12 +2,14 @@
 
 #include "compare/FileCompareUnit.h"
 #include "run/RunControl.h"
+#include "search/ContentCache.h"
 #include "search/NameFilter.h"
 #include "search/PairwiseLoop.h"
 #include "search/WorkerReads.h"
 
 #include <QHash>
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -58,8 +60,10 @@ class ExactPairs : public PairDriver {
 public:
     explicit ExactPairs(const SearchOptions &options) : Options(options), Table(FileTable()) {
         const int n = int(Table.size());
-        if (Options.CompareContents)
+        if (Options.CompareContents) {
             PrefixHash.assign(std::size_t(n), 0);
+            WholeInHash.assign(std::size_t(n), false);
+        }
         if (Options.CompareNames)
             Names.Build(Table, Options);
         BySize = Options.CompareContents || (Options.CompareNames && Options.IdenticalSize);
@@ -89,10 +93,21 @@ public:
                     wanted[std::size_t(k)] = wanted[std::size_t(partner)] = true;
         }
         std::vector<int> files;
-        for (int k = 0; k < n; ++k)
-            if (wanted[std::size_t(k)] && !HasSum(*Table[std::size_t(k)].Record))
+        ContentCache &cache = RunCache();
+        for (int k = 0; k < n; ++k) {
+            const FileRecord &record = *Table[std::size_t(k)].Record;
+            if (!wanted[std::size_t(k)] || HasSum(record))
+                continue;
+            QuickRead known{0, 0, record.Size};
+            if (cache.FindQuickSum(CacheKeyOf(record), known.Sum, known.PrefixHash))
+                KeepSum(k, known);
+            else
                 files.push_back(k);
-        if (!ReadSums(files))
+        }
+        const bool complete = ReadSums(files);
+        // Also after a stop: what was read is kept for the next run.
+        cache.Save();
+        if (!complete)
             return; // stopped: the loop turns this into the run's outcome
         BySums = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
@@ -189,42 +204,49 @@ private:
 
     // Reads the quick sums of the files on the worker threads.
     bool ReadSums(const std::vector<int> &files) {
-        std::vector<quint32> sums(files.size(), 0); // 0: not read
-        std::vector<quint64> hashes(files.size(), 0);
+        std::vector<QuickRead> reads(files.size(), QuickRead{0, 0, 0}); // sum 0: not read
         const QString base = Context().CommonBaseFolder;
         const bool complete =
             ReadOnWorkers(files.size(), QuickChunk, [&](std::size_t m, ReadWorkspace &workspace) {
                 const FileEntry &entry = Table[std::size_t(files[m])];
-                sums[m] = ComputeQuickSumInto(PathIn(workspace, base, entry), workspace.Buffer,
-                                              hashes[m]);
+                reads[m] = ReadQuickSum(PathIn(workspace, base, entry), workspace.Buffer,
+                                        &workspace.Folders);
             });
-        for (std::size_t m = 0; m < files.size(); ++m) {
-            if (sums[m] == 0)
-                continue;
-            FileRecord &record = *Table[std::size_t(files[m])].Record;
-            if (sums[m] == UnreadableSum)
-                record.Unreadable = true;
-            else
-                record.QuickSum = sums[m];
-            PrefixHash[std::size_t(files[m])] = hashes[m];
-        }
+        for (std::size_t m = 0; m < files.size(); ++m)
+            if (reads[m].Sum != 0)
+                KeepSum(files[m], reads[m], true);
         return complete;
+    }
+
+    // Takes the quick read's findings over; a fresh read of a file that still
+    // has its scanned size is kept for the next run too.
+    void KeepSum(int k, const QuickRead &read, bool fresh = false) {
+        FileRecord &record = *Table[std::size_t(k)].Record;
+        if (read.Sum == UnreadableSum)
+            record.Unreadable = true;
+        else
+            record.QuickSum = read.Sum;
+        if (fresh && read.Sum != UnreadableSum && read.Size == record.Size)
+            RunCache().KeepQuickSum(CacheKeyOf(record), read.Sum, read.PrefixHash);
+        PrefixHash[std::size_t(k)] = read.PrefixHash;
+        WholeInHash[std::size_t(k)] =
+            read.Sum != UnreadableSum && read.Size == record.Size && record.Size <= TinyFileSize;
     }
 
     // Goes on with the tail hashes of the files over the bytes from..to (as
     // far as each file reaches), on the worker threads.
     bool HashTails(const std::vector<int> &files, qint64 from, qint64 to) {
         const QString base = Context().CommonBaseFolder;
-        return ReadOnWorkers(
-            files.size(), FirstTailWindow, [&](std::size_t m, ReadWorkspace &workspace) {
-                const FileEntry &entry = Table[std::size_t(files[m])];
-                const qint64 size = entry.Record->Size;
-                Tail &tail = Tails[std::size_t(files[m])];
-                tail.Unreadable =
-                    !HashFileRange(PathIn(workspace, base, entry), size, from, std::min(to, size),
-                                   workspace.Buffer, workspace.BufferSize, tail.Hash,
-                                   [&workspace] { return workspace.GoOn(); });
-            });
+        return ReadOnWorkers(files.size(), FirstTailWindow,
+                             [&](std::size_t m, ReadWorkspace &workspace) {
+                                 const FileEntry &entry = Table[std::size_t(files[m])];
+                                 const qint64 size = entry.Record->Size;
+                                 Tail &tail = Tails[std::size_t(files[m])];
+                                 tail.Unreadable = !HashFileRange(
+                                     PathIn(workspace, base, entry), size, from, std::min(to, size),
+                                     workspace.Buffer, workspace.BufferSize, tail.Hash,
+                                     [&workspace] { return workspace.GoOn(); }, &workspace.Folders);
+                             });
     }
 
     // The files that share their key with two others at least and reach
@@ -257,6 +279,11 @@ private:
         FileRecord &b = *Table[std::size_t(j)].Record;
         if (a.Size != b.Size || KnownSumsDiffer(i, j) || KnownTailsDiffer(i, j))
             return Verdict::Skip;
+        // Tiny files were compared whole when their sums were read.
+        if (WholeInHash[std::size_t(i)] && WholeInHash[std::size_t(j)]) {
+            percent = 100;
+            return Verdict::Match;
+        }
         if (!AnnounceDiskCompare(j))
             return Verdict::EndHead;
         if (!ReadSum(i))
@@ -306,12 +333,10 @@ private:
     bool ReadSum(int k) {
         FileRecord &record = *Table[std::size_t(k)].Record;
         if (!HasSum(record)) {
-            const quint32 sum =
-                ComputeQuickSum(FullPathOf(Table[std::size_t(k)]), PrefixHash[std::size_t(k)]);
-            if (sum == UnreadableSum)
-                record.Unreadable = true;
-            else
-                record.QuickSum = sum;
+            if (!SumBuffer)
+                SumBuffer.reset(new char[QuickChunk]);
+            KeepSum(k, ReadQuickSum(FullPathOf(Table[std::size_t(k)]), SumBuffer.get(), nullptr),
+                    true);
         }
         return !record.Unreadable;
     }
@@ -366,6 +391,9 @@ private:
     FileList &Table;
     NamePairTest Names;
     std::vector<quint64> PrefixHash;
+    // The quick read saw the whole file, at the scanned size.
+    std::vector<bool> WholeInHash;
+    std::unique_ptr<char[]> SumBuffer; // for sums the loop reads itself
     std::vector<Tail> Tails;
     CandidateChain Chain;
     bool Chained = false;

@@ -85,6 +85,7 @@ void EnumerateFolder(Platform::FolderReader &reader, QStringList &subfolders) {
         record->Size = entry.Size;
         record->Attributes = entry.Attributes;
         record->WriteTime = entry.WriteTime;
+        record->WriteTimeExtraNs = entry.WriteTimeExtraNs;
         record->Device = entry.Device;
         record->Inode = entry.Inode;
         const bool protectedFile =
@@ -185,6 +186,7 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
             record->Size = info.Size;
             record->Attributes = info.Attributes;
             record->WriteTime = info.WriteTime;
+            record->WriteTimeExtraNs = info.WriteTimeExtraNs;
             record->Device = info.Device;
             record->Inode = info.Inode;
         } else if (requireExisting) {

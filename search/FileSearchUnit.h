@@ -21,6 +21,7 @@ struct FileRecord {
     quint32 BlockColor = 0; // 0x00BBGGRR
     // The file could not be opened or read; it takes no further part in the run.
     bool Unreadable = false;
+    quint8 WriteTimeExtraNs = 0; // what WriteTime's 100-ns steps leave out
     // Identity of the file on disk, so two names of one file never pair up.
     quint64 Device = 0;
     quint64 Inode = 0;

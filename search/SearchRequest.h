@@ -27,6 +27,9 @@ struct SearchRequest {
     // result will be written to, which a search would otherwise report as a
     // duplicate and then overwrite.
     std::vector<FileIdentity> Excluded;
+    // Where what the reads learn is kept for the next search (see
+    // ContentCache); empty: nothing is taken from earlier runs or kept.
+    QString CacheFolder;
 };
 
 // Why a search did not start. Each kind has its own type, so a host maps

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "run/RunControl.h"
 #include "search/CompareDriver.h"
+#include "search/ContentCache.h"
 #include "search/FileSearchUnit.h"
 #include "search/MainPhrases.h"
 #include "search/MatchList.h"
@@ -339,6 +340,10 @@ SearchResult RunSearch(const SearchRequest &request) {
 
     Context().Options = options;
     Context().ExcludedFiles = request.Excluded;
+    // Before the scan: the cache's own files may lie in the searched folders.
+    if (!request.CacheFolder.isEmpty() && RunCache().Open(request.CacheFolder))
+        for (const FileIdentity &own : RunCache().OwnFiles())
+            Context().ExcludedFiles.push_back(own);
     ApplyFilter(request);
     BeginRun(folders);
     Host().RunStarting();
@@ -346,6 +351,7 @@ SearchResult RunSearch(const SearchRequest &request) {
     PlaceCertainFile();
     FinishScan();
     result.Matches = CompareScannedFiles(result.Outcome, request.IncludeHundred);
+    RunCache().Close();
     EndRun(result.Outcome);
     return result;
 }

@@ -4,6 +4,8 @@
 // What each read learns must be a property of its file alone, so the order in
 // which the threads happen to take them changes nothing.
 
+#include "platform/Platform.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -22,6 +24,9 @@ public:
     const qint64 BufferSize;
     // Room for one path at a time: all paths at once would cost megabytes.
     QString Path;
+    // Files are handed out in table order, so most lie in the folder of the
+    // one before.
+    Platform::FolderCache Folders;
 
     // Holds the worker while the run is paused; false once the run was stopped,
     // so that a long read can give up between two pieces.
