@@ -5,8 +5,8 @@
 
 #include "TestSupport.h"
 
-#include <QFileInfo>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -57,7 +57,8 @@ public:
             ProcessMessages();
             if (StopOrTerminate())
                 return Verdict::EndHead;
-            if (FilesEqual(FullPathOf(first), FullPathOf(second), first.Record->Size) != ByteComparison::Equal)
+            if (FilesEqual(FullPathOf(first), FullPathOf(second), first.Record->Size) !=
+                ByteComparison::Equal)
                 return Verdict::Skip;
             percent = 100;
         }
