@@ -412,14 +412,21 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
 }
 
 qint32 ImageFingerprint(const QString &path) {
-    ImageCompareState &state = State();
-    if (!state.Failure.isEmpty())
+    if (!State().Failure.isEmpty())
         return -1;
+    return StoreFingerprint(FileFingerprint(path));
+}
+
+QByteArray FileFingerprint(const QString &path) {
     QImage bitmap = LoadImageAsBitmap(path);
     if (bitmap.isNull())
-        return -1;
-    const QByteArray fingerprint = MakeFingerprint(std::move(bitmap));
-    if (fingerprint.isEmpty())
+        return {};
+    return MakeFingerprint(std::move(bitmap));
+}
+
+qint32 StoreFingerprint(const QByteArray &fingerprint) {
+    ImageCompareState &state = State();
+    if (!state.Failure.isEmpty() || fingerprint.isEmpty())
         return -1;
     if (!state.Store) {
         state.Store = std::make_unique<TBinDatabase>();

@@ -14,6 +14,12 @@
 // fingerprints are held in memory instead, up to FingerprintMemoryLimit bytes;
 // beyond that every call gives -1 and FingerprintStoreFailure says why.
 qint32 ImageFingerprint(const QString &path);
+// ImageFingerprint in two steps, so that pictures can be decoded on several
+// threads while one thread at a time stores: the fingerprint of the file's
+// picture (empty when none can be made), which touches no shared state; and
+// its record number in the store, or -1.
+QByteArray FileFingerprint(const QString &path);
+qint32 StoreFingerprint(const QByteArray &fingerprint);
 // Empty while every fingerprint found room; else the temporary folder and the
 // cause ("/tmp: No space left on device"). Cleared by ResetImageDatabase.
 QString FingerprintStoreFailure();

@@ -11,17 +11,24 @@
 
 namespace {
 
+// Set once on the thread that starts the decoders, before any worker runs;
+// afterwards only read.
 struct DecoderState {
     bool Available = false;
     bool Started = false;
-    // Every image file passes through this buffer. It keeps the memory of the
-    // largest file so far, so a run over many pictures allocates it only once.
-    QByteArray FileBytes;
 };
 
 DecoderState &State() {
     static DecoderState state;
     return state;
+}
+
+// Every image file passes through this buffer. It keeps the memory of the
+// largest file so far, so a run over many pictures allocates it only once;
+// each thread that decodes has its own.
+QByteArray &FileBytes() {
+    thread_local QByteArray bytes;
+    return bytes;
 }
 
 bool ReadWholeFile(const QString &path, QByteArray &bytes) {
@@ -43,7 +50,7 @@ bool WithinPixelLimit(const QSize &size) {
 bool DecodeFile(const QString &path, QImage &picture) {
     if (!StartupGdiplus())
         return false;
-    QByteArray &bytes = State().FileBytes;
+    QByteArray &bytes = FileBytes();
     if (!ReadWholeFile(path, bytes))
         return false;
     // The buffer is read through a raw view so that the kept memory is never
@@ -113,7 +120,7 @@ bool LoadImageIntoGraphic(const QString &path, QImage &target) {
 }
 
 void ReleaseImageCache() {
-    State().FileBytes = QByteArray();
+    FileBytes() = QByteArray();
 }
 
 bool IsImageExt(const QString &extension) {
@@ -139,4 +146,5 @@ bool IsImageFile(const QString &path) {
 
 void ResetImageDecoder() {
     State() = DecoderState();
+    ReleaseImageCache();
 }

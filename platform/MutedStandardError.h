@@ -4,17 +4,14 @@
 
 namespace Platform {
 
-// Standard error goes nowhere while it lives. Process-wide: nothing else may
-// need to write there meanwhile.
+// Standard error goes nowhere while any of them lives (they may overlap on
+// several threads). Process-wide: nothing else may need to write there meanwhile.
 class MutedStandardError {
 public:
     MutedStandardError();
     ~MutedStandardError();
     MutedStandardError(const MutedStandardError &) = delete;
     MutedStandardError &operator=(const MutedStandardError &) = delete;
-
-private:
-    int Saved = -1;
 };
 
 } // namespace Platform
