@@ -25,7 +25,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir "$here/build-asan" --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer"
-threaded=(TestCompareDriver)
+threaded=(TestCompareDriver TestSimilarityDriver)
 cmake -S "$here" -B "$here/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DDUPLISCAN_WERROR=ON -DDUPLISCAN_TSAN=ON -DDUPLISCAN_GUI=OFF
 cmake --build "$here/build-tsan" -j "$jobs" --target "${threaded[@]}"
