@@ -148,8 +148,13 @@ int SimilarityPairs::ImagePercent(int i, int j) {
         StoreFailed = true;
         return 0;
     }
-    return ImageSimilarity(HeadFingerprint, b.ImageId,
-                           Options.ContentPercent >= StrictImagePercent);
+    const bool strict = Options.ContentPercent >= StrictImagePercent;
+    // Most pairs are unlike pictures; their coarse parts show it without the
+    // partner's fingerprint being read back. Any score below the percentage
+    // skips the pair alike.
+    if (!FingerprintsMayReach(a.ImageId, b.ImageId, Options.ContentPercent, strict))
+        return 1;
+    return ImageSimilarity(HeadFingerprint, b.ImageId, strict);
 }
 
 // The block comparison; a file found unreadable is marked so that it takes no
@@ -238,6 +243,14 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
         if (p > 0 && p < Options.ContentPercent)
             return Verdict::Skip;
         byPictures = p > 0;
+        // Pictures of another shape fall back to their contents; the block
+        // comparison finds at most as many bytes as the smaller file has, so
+        // sizes too far apart skip the pair without reading either file (a
+        // file that cannot be read is then found so by a later pair, which
+        // could not have matched it either). Only equal sizes can be
+        // identical.
+        if (p == 0 && a.Size != b.Size && SizeRatio(a.Size, b.Size) < Options.ContentPercent)
+            return Verdict::Skip;
     }
     if (p == 0)
         p = ContentPercent(i, j);
