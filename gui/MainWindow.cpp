@@ -1,15 +1,19 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutWindow.h"
+#include "gui/AskDeleteDialog.h"
 #include "gui/BusyPicture.h"
 #include "gui/Colors.h"
+#include "gui/DeletionProblemDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/FilterDialog.h"
 #include "gui/GuiHost.h"
 #include "gui/HelpPage.h"
 #include "gui/LegendWindow.h"
 #include "gui/ResultList.h"
+#include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
+#include "gui/TipsWindow.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
@@ -77,6 +81,7 @@ MainWindow::~MainWindow() {
     // The application's signals (focus, activation) must not reach a window
     // whose controls are going.
     disconnect(qApp, nullptr, this, nullptr);
+    SetDeletionProblemHandler(nullptr);
     FormDestroy();
     if (&::Host() == Host.get())
         SetHost(nullptr);
@@ -91,6 +96,8 @@ void MainWindow::FormCreate() {
     Results = new ResultList(ui->SelBoxPanelA);
     ui->SelBoxPanelALayout->addWidget(Results);
     ui->ResultStack->setCurrentWidget(ui->SelBoxPanelA);
+    Selections =
+        new SelectionCommands(ui->PageControl, Results, [this] { HideImagePreview(false); });
     ui->StatusPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     ui->ResultSheetLayout->setStretchFactor(ui->ResultStack, 1);
     Host = std::make_unique<GuiHost>(this, ui->BusyImage, ui->StatusMemo, ui->ProgressBar);
@@ -108,6 +115,7 @@ void MainWindow::FormCreate() {
     TranslateForm(this);
     LoadFolderHistory();
     ConnectHandlers();
+    ConnectDeletion();
     ChooseLanguage();
 
     bool ok = false;
@@ -207,6 +215,12 @@ void MainWindow::ConnectHandlers() {
                     ApplicationEventsDeactivate();
             });
 
+    // The automatic selections.
+    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelFoldersBtnClick);
+    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelNamesBtnClick);
+
     // Window items.
     for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
         connect(link, &QPushButton::clicked, this, &MainWindow::wwwHomepageLabelClick);
@@ -215,6 +229,9 @@ void MainWindow::ConnectHandlers() {
     connect(ui->Close1, &QAction::triggered, this, &MainWindow::Close1Click);
     connect(ui->Sperre1, &QAction::triggered, this, &MainWindow::Sperre1Click);
     connect(ui->Legend1, &QAction::triggered, this, &MainWindow::Legend1Click);
+    connect(ui->Hints1, &QAction::triggered, this, &MainWindow::Hints1Click);
+    connect(ui->View1, &QMenu::aboutToShow, this,
+            [this] { ui->Hints1->setChecked(Tips && Tips->TipsVisible()); });
     auto *dateItems = new QActionGroup(this);
     for (QAction *item :
          {ui->ohneDateidatum1, ui->Dateidatumanzeigen1, ui->DateidatummitUhrzeitanzeigen1}) {
@@ -266,8 +283,11 @@ void MainWindow::ChooseLanguage() {
 }
 
 void MainWindow::LanguageClick(QAction *item) {
-    if (LanguageMenuClick(item->text()))
-        RefreshBuiltTexts();
+    if (!LanguageMenuClick(item->text()))
+        return;
+    RefreshBuiltTexts();
+    if (Tips && Tips->TipsVisible())
+        ShowTipsWindow();
 }
 
 void MainWindow::RefreshBuiltTexts() {
@@ -303,6 +323,7 @@ void MainWindow::UpdateFilterLabel() {
 
 void MainWindow::CreateLegendWindow() {
     Legend = std::make_unique<LegendWindow>(this);
+    Tips = std::make_unique<TipsWindow>(this);
 }
 
 void MainWindow::SetStartFolders(const QString &first, const QString &second) {
@@ -338,9 +359,16 @@ void MainWindow::StartupTimerTimer() {
 }
 
 void MainWindow::ShowTipsWindow() {
-    if (ReadSetting(QStringLiteral("TipWindow")) == QLatin1String("0"))
-        return;
-    // The tips window opens here once it exists.
+    if (Tips)
+        Tips->ShowTipsIfEnabled(ui->PageControl->currentWidget() == ui->ResultSheet
+                                    ? TipsPage::Result
+                                    : TipsPage::Start);
+}
+
+void MainWindow::Hints1Click() {
+    if (Tips)
+        Tips->Hints1Click(ui->PageControl->currentWidget() == ui->ResultSheet ? TipsPage::Result
+                                                                              : TipsPage::Start);
 }
 
 // ---------------------------------------------------------------- start page
@@ -525,6 +553,11 @@ void MainWindow::PageControlChange() {
     // The image preview window hides here once it exists.
 }
 
+void MainWindow::HideImagePreview(bool) {
+    // The image preview window comes with its own piece of work; until then
+    // there is nothing to hide.
+}
+
 void MainWindow::FocusChanged(QWidget *now) {
     // Each area's entering and leaving makes its button the default and
     // takes that again.
@@ -661,7 +694,7 @@ SearchRequest MainWindow::RequestFromPage() {
 }
 
 void MainWindow::FindBtnClick() {
-    if (InRun)
+    if (InRun || Deleting)
         return;
     if (Legend)
         Legend->hide();
@@ -769,6 +802,10 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
 
 void MainWindow::RunStarting() {
     InRun = true;
+    // What the deletion knew belongs to the rows that go now.
+    ResetDeletionDrives();
+    ForgetLastRemoval();
+    UpdateUndoControls();
     Results->ClearResultList();
     DisabledForRun.clear();
     QList<QWidget *> controls = ui->StartSheet->findChildren<QWidget *>();
@@ -871,10 +908,13 @@ void MainWindow::RestorePriority() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    if (InRun) {
-        // The run ends at its next poll; the window closes when it has.
+    if (InRun || Deleting) {
+        // The run ends at its next poll; the window closes when it has. A
+        // removal finishes the file at hand and reports what it did.
         CloseAfterRun = true;
         Host->SetTerminating(true);
+        if (Deleting)
+            SetRunState(RunStateValue::StopRequested);
         event->ignore();
         return;
     }
