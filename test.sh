@@ -25,9 +25,10 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir "$here/build-asan" --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer"
-threaded=(TestCompareDriver TestContentCache)
+threaded=(TestCompareDriver TestContentCache TestSimilarityDriver)
+threaded_tests=(TestCompareDriver TestContentCache TestSimilarityDriverThreads)
 cmake -S "$here" -B "$here/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DDUPLISCAN_WERROR=ON -DDUPLISCAN_TSAN=ON -DDUPLISCAN_GUI=OFF
 cmake --build "$here/build-tsan" -j "$jobs" --target "${threaded[@]}"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tests/tsan.supp" \
-  ctest --test-dir "$here/build-tsan" --output-on-failure -R "^($(IFS='|'; echo "${threaded[*]}"))\$"
+  ctest --test-dir "$here/build-tsan" --output-on-failure -R "^($(IFS='|'; echo "${threaded_tests[*]}"))\$"

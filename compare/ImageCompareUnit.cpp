@@ -35,6 +35,10 @@ struct ImageCompareState {
     // Set when a fingerprint fit neither into the store nor into memory.
     QString Failure;
     QDateTime FixedTime; // tests only: the clock that names the store
+    // The coarse part of every fingerprint by record number, while they fit
+    // into CoarseMemoryLimit; a record without one is always compared in full.
+    std::vector<QByteArray> Coarse;
+    qint64 CoarseBytes = 0;
 };
 
 ImageCompareState &State() {
@@ -77,6 +81,14 @@ constexpr int ColourPartsDivisor = 4;
 // What a pair ruled out by its colours scores: judged, and unlike.
 constexpr int UnlikeColoursScore = 1;
 
+// The coarse part keeps one even and one odd row of every CoarseRowStep rows
+// (even, so that each sampled row stays in its pass): a quarter of the cells,
+// enough to show that nearly every unlike pair misses the percentage.
+constexpr int CoarseRowStep = 8;
+// What the coarse parts of one run may take; the pictures beyond it are
+// compared in full, as before.
+constexpr qint64 CoarseMemoryLimit = 256LL * 1024 * 1024;
+
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
 // millisecond's name is tried instead.
@@ -117,11 +129,14 @@ qint32 HoldFingerprint(ImageCompareState &state, const QByteArray &fingerprint) 
     return state.FirstHeld + qint32(state.Held.size()) - 1;
 }
 
+void KeepCoarse(ImageCompareState &state, qint32 record, const QByteArray &fingerprint);
+
 struct FingerprintHeader {
     qint32 Width = 0, Height = 0, SourceWidth = 0, SourceHeight = 0;
 };
 
-bool ReadHeader(const QByteArray &fingerprint, FingerprintHeader &header) {
+// The header alone; the cells behind it may be a coarse part's.
+bool ReadHeaderFields(const QByteArray &fingerprint, FingerprintHeader &header) {
     if (fingerprint.size() <= FingerprintHeaderSize)
         return false;
     const auto *p = reinterpret_cast<const uchar *>(fingerprint.constData());
@@ -130,7 +145,11 @@ bool ReadHeader(const QByteArray &fingerprint, FingerprintHeader &header) {
     header.SourceWidth = qFromLittleEndian<qint32>(p + 8);
     header.SourceHeight = qFromLittleEndian<qint32>(p + 12);
     return header.Width > 0 && header.Height > 0 && header.SourceWidth > 0 &&
-           header.SourceHeight > 0 &&
+           header.SourceHeight > 0;
+}
+
+bool ReadHeader(const QByteArray &fingerprint, FingerprintHeader &header) {
+    return ReadHeaderFields(fingerprint, header) &&
            fingerprint.size() - FingerprintHeaderSize >= qint64(header.Width) * header.Height;
 }
 
@@ -281,6 +300,48 @@ void AppendHeader(QByteArray &fingerprint, qint32 w, qint32 h, qint32 W, qint32 
     fingerprint.append(reinterpret_cast<const char *>(header), FingerprintHeaderSize);
 }
 
+void KeepCoarse(ImageCompareState &state, qint32 record, const QByteArray &fingerprint) {
+    const QByteArray coarse = CoarseFingerprint(fingerprint);
+    if (coarse.isEmpty() || state.CoarseBytes + coarse.size() > CoarseMemoryLimit)
+        return;
+    if (state.Coarse.size() <= std::size_t(record))
+        state.Coarse.resize(std::size_t(record) + 1);
+    state.Coarse[std::size_t(record)] = coarse;
+    state.CoarseBytes += coarse.size();
+}
+
+bool IsCoarseRow(int y) {
+    return y % CoarseRowStep < 2;
+}
+
+// The rows a pass of the comparison looks at: every second one from first to
+// last.
+struct PassRows {
+    int First = 0, Last = -1;
+};
+
+// The rows the comparison leaves to each pass: all of them when strict, else
+// all but the bands at the top and the bottom.
+PassRows ComparedRows(int h, int sourceHeight, bool strict) {
+    PassRows rows{0, h - 1};
+    if (!strict) {
+        // A picture too low for the bands is compared over its whole height.
+        const int band = std::clamp(sourceHeight / BandDivisor, BandMinPixels, BandMaxPixels);
+        const int skip = int(std::trunc(double(band) / sourceHeight * h));
+        if (skip <= h - 1 - skip)
+            rows = {skip, h - 1 - skip};
+    }
+    return rows;
+}
+
+// A pass's percentage from its points; a second pass over no row repeats the
+// first.
+int PassScore(qint64 equal, qint64 total, int pass, int firstScore) {
+    if (total > 0)
+        return qMax(1, RoundedPercent(equal, total));
+    return pass == 1 ? firstScore : 1;
+}
+
 } // namespace
 
 QByteArray MakeFingerprint(QImage bitmap) {
@@ -369,23 +430,11 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
 
     int floor = 0, pass = 0, firstScore = 0;
     for (;;) {
-        int top = 0, last = h - 1;
-        if (!strict) {
-            // A picture too low for the bands is compared over its whole height.
-            const int band = std::clamp(sourceHeight / BandDivisor, BandMinPixels, BandMaxPixels);
-            const int skip = int(std::trunc(double(band) / sourceHeight * h));
-            if (skip <= h - 1 - skip) {
-                top = skip;
-                last = h - 1 - skip;
-            }
-        }
+        const PassRows rows = ComparedRows(h, sourceHeight, strict);
         qint64 total = 0;
-        const qint64 equal = EqualPoints(a, one.Width, b, two.Width, w, top + pass, last, total);
-        int p = 1;
-        if (total > 0)
-            p = qMax(1, RoundedPercent(equal, total));
-        else if (pass == 1)
-            p = firstScore; // a single row: the first pass saw all there is
+        const qint64 equal =
+            EqualPoints(a, one.Width, b, two.Width, w, rows.First + pass, rows.Last, total);
+        int p = PassScore(equal, total, pass, firstScore);
 
         if (pass == 0) {
             if (p < UnrelatedScore)
@@ -411,28 +460,117 @@ int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool 
     }
 }
 
+QByteArray CoarseFingerprint(const QByteArray &fingerprint) {
+    FingerprintHeader header;
+    if (!ReadHeader(fingerprint, header))
+        return {};
+    QByteArray coarse = fingerprint.left(FingerprintHeaderSize);
+    const char *cells = fingerprint.constData() + FingerprintHeaderSize;
+    for (int y = 0; y < header.Height; ++y)
+        if (IsCoarseRow(y))
+            coarse.append(cells + qint64(y) * header.Width, header.Width);
+    if (const uchar *colours = ColourSignatureOf(fingerprint, header))
+        coarse.append(reinterpret_cast<const char *>(colours), ColourSignatureSize);
+    return coarse;
+}
+
+// The rows not kept count as if every cell agreed, so each pass's points, and
+// with them the score, can only come out higher than the full comparison's;
+// the pass structure is the full comparison's own.
+bool CoarseMayReach(const QByteArray &coarseA, const QByteArray &coarseB, int least, bool strict) {
+    FingerprintHeader one, two;
+    if (!ReadHeaderFields(coarseA, one) || !ReadHeaderFields(coarseB, two))
+        return true;
+    auto coarseRows = [](const FingerprintHeader &header) {
+        return (header.Height / CoarseRowStep) * 2 + qMin(header.Height % CoarseRowStep, 2);
+    };
+    const qint64 rowsA = coarseRows(one), rowsB = coarseRows(two);
+    auto signature = [](const QByteArray &coarse, const FingerprintHeader &header, qint64 rows) {
+        const qint64 at = FingerprintHeaderSize + rows * header.Width;
+        return coarse.size() == at + ColourSignatureSize
+                   ? reinterpret_cast<const uchar *>(coarse.constData()) + at
+                   : nullptr;
+    };
+    if (coarseA.size() < FingerprintHeaderSize + rowsA * one.Width ||
+        coarseB.size() < FingerprintHeaderSize + rowsB * two.Width)
+        return true;
+    const int ratio = RoundedPercent(one.Height, two.Height);
+    if (ratio < 100 - HeightTolerancePercent || ratio > 100 + HeightTolerancePercent)
+        return true; // not judged by pictures: the contents decide
+    if (ColoursDifferPlainly(signature(coarseA, one, rowsA), signature(coarseB, two, rowsB)))
+        return UnlikeColoursScore >= least;
+
+    const int w = qMin(one.Width, two.Width);
+    const int h = qMin(one.Height, two.Height);
+    const PassRows rows = ComparedRows(h, qMin(one.SourceHeight, two.SourceHeight), strict);
+    const auto *a = reinterpret_cast<const uchar *>(coarseA.constData()) + FingerprintHeaderSize;
+    const auto *b = reinterpret_cast<const uchar *>(coarseB.constData()) + FingerprintHeaderSize;
+    int bounds[2] = {0, 0};
+    for (int pass = 0; pass < 2; ++pass) {
+        qint64 equal = 0, total = 0;
+        for (int y = rows.First + pass; y <= rows.Last; y += 2) {
+            total += 2 * qint64(w);
+            if (!IsCoarseRow(y)) {
+                equal += 2 * qint64(w);
+                continue;
+            }
+            // Coarse row k of a picture is its row y.
+            const qint64 k = (y / CoarseRowStep) * 2 + y % CoarseRowStep;
+            qint64 rowTotal = 0;
+            equal += EqualPoints(a + k * one.Width, one.Width, b + k * two.Width, two.Width, w, 0,
+                                 0, rowTotal);
+        }
+        bounds[pass] = PassScore(equal, total, pass, bounds[0]);
+        if (pass == 0 && bounds[0] < UnrelatedScore)
+            return bounds[0] >= least; // the full first pass ends the comparison as low
+    }
+    // The full first pass may still end below UnrelatedScore; otherwise the
+    // two passes' mean is what a strict or a tolerant comparison gives at most
+    // (a tolerant 100 could be re-checked, but 100 rules nothing out).
+    return qMax(UnrelatedScore - 1, (bounds[0] + bounds[1]) / 2) >= least;
+}
+
 qint32 ImageFingerprint(const QString &path) {
-    ImageCompareState &state = State();
-    if (!state.Failure.isEmpty())
+    if (!State().Failure.isEmpty())
         return -1;
+    return StoreFingerprint(FileFingerprint(path));
+}
+
+QByteArray FileFingerprint(const QString &path) {
     QImage bitmap = LoadImageAsBitmap(path);
     if (bitmap.isNull())
-        return -1;
-    const QByteArray fingerprint = MakeFingerprint(std::move(bitmap));
-    if (fingerprint.isEmpty())
+        return {};
+    return MakeFingerprint(std::move(bitmap));
+}
+
+qint32 StoreFingerprint(const QByteArray &fingerprint) {
+    ImageCompareState &state = State();
+    if (!state.Failure.isEmpty() || fingerprint.isEmpty())
         return -1;
     if (!state.Store) {
         state.Store = std::make_unique<TBinDatabase>();
         if (const QString cause = CreateStore(*state.Store); !cause.isEmpty())
             state.StoreProblem = StoreProblemText(cause);
     }
-    if (state.StoreProblem.isEmpty()) {
-        qint32 record = -1;
-        if (state.Store->PutString(record, 0, fingerprint, 0))
-            return record;
+    qint32 record = -1;
+    if (state.StoreProblem.isEmpty() && !state.Store->PutString(record, 0, fingerprint, 0)) {
+        record = -1;
         state.StoreProblem = StoreProblemText(state.Store->ErrorString());
     }
-    return HoldFingerprint(state, fingerprint);
+    if (record < 0)
+        record = HoldFingerprint(state, fingerprint);
+    if (record > 0)
+        KeepCoarse(state, record, fingerprint);
+    return record;
+}
+
+bool FingerprintsMayReach(qint32 recordA, qint32 recordB, int least, bool strict) {
+    const std::vector<QByteArray> &coarse = State().Coarse;
+    const std::size_t a = std::size_t(recordA), b = std::size_t(recordB);
+    if (recordA <= 0 || recordB <= 0 || a >= coarse.size() || b >= coarse.size() ||
+        coarse[a].isEmpty() || coarse[b].isEmpty())
+        return true;
+    return CoarseMayReach(coarse[a], coarse[b], least, strict);
 }
 
 QString FingerprintStoreFailure() {
@@ -474,6 +612,8 @@ void ResetImageDatabase() {
     state.FirstHeld = 0;
     state.HeldBytes = 0;
     state.Failure.clear();
+    state.Coarse = {};
+    state.CoarseBytes = 0;
 }
 
 void ResetImageCompare() {

@@ -14,12 +14,23 @@
 // fingerprints are held in memory instead, up to FingerprintMemoryLimit bytes;
 // beyond that every call gives -1 and FingerprintStoreFailure says why.
 qint32 ImageFingerprint(const QString &path);
+// ImageFingerprint in two steps, so that pictures can be decoded on several
+// threads while one thread at a time stores: the fingerprint of the file's
+// picture (empty when none can be made), which touches no shared state; and
+// its record number in the store, or -1.
+QByteArray FileFingerprint(const QString &path);
+qint32 StoreFingerprint(const QByteArray &fingerprint);
 // Empty while every fingerprint found room; else the temporary folder and the
 // cause ("/tmp: No space left on device"). Cleared by ResetImageDatabase.
 QString FingerprintStoreFailure();
 inline constexpr qint64 FingerprintMemoryLimit = 512LL * 1024 * 1024;
 // Tests lower the limit; ResetImageCompare restores it.
 void SetFingerprintMemoryLimit(qint64 bytes);
+// False only when the full comparison of the two records' fingerprints would
+// judge them by pictures and give less than least: a bound on the coarse parts
+// kept in memory, so that most unlike pairs are passed over without reading the
+// second fingerprint back. True when either has no coarse part.
+bool FingerprintsMayReach(qint32 recordA, qint32 recordB, int least, bool strict);
 // The fingerprint bytes of a record; empty when unknown.
 QByteArray FingerprintData(qint32 record);
 // 0 when the pair cannot be judged by pictures, else 1..100.
@@ -45,6 +56,13 @@ QByteArray MakeFingerprint(QImage bitmap);
 // heights differ by more than about 5 %, or either is malformed). The grey
 // cells give the percentage; colours that differ plainly give 1.
 int CompareFingerprints(const QByteArray &first, const QByteArray &second, bool strict);
+
+// The part of a fingerprint kept in memory: the header, a quarter of the rows
+// of cells and the colour signature. Empty for a malformed fingerprint.
+QByteArray CoarseFingerprint(const QByteArray &fingerprint);
+// The bound behind FingerprintsMayReach, on two coarse parts: false only when
+// CompareFingerprints of the full fingerprints gives 1 .. least - 1.
+bool CoarseMayReach(const QByteArray &coarseA, const QByteArray &coarseB, int least, bool strict);
 
 // Where the store of a run started at this local time keeps its files: the
 // temporary folder, "Dupliscan " and the time as a base-32 number.

@@ -15,16 +15,21 @@ namespace {
 
 struct DecoderState {
     bool Available = false;
-    // Read by decoders on other threads (ImageLoader).
+    // Read by decoders on other threads (the search's workers, ImageLoader).
     std::atomic<bool> Started = false;
-    // Every image file passes through this buffer. It keeps the memory of the
-    // largest file so far, so a run over many pictures allocates it only once.
-    QByteArray FileBytes;
 };
 
 DecoderState &State() {
     static DecoderState state;
     return state;
+}
+
+// Every image file the shared routines decode passes through this buffer. It
+// keeps the memory of the largest file so far, so a run over many pictures
+// allocates it only once; each thread that decodes has its own.
+QByteArray &ThreadFileBytes() {
+    thread_local QByteArray bytes;
+    return bytes;
 }
 
 bool ReadWholeFile(const QString &path, QByteArray &bytes) {
@@ -108,7 +113,7 @@ bool StartupGdiplus() {
 QImage LoadImageAsBitmap(const QString &path) {
     if (!StartupGdiplus())
         return {};
-    return DecodeAsBitmap(path, State().FileBytes);
+    return DecodeAsBitmap(path, ThreadFileBytes());
 }
 
 QImage ImageLoader::LoadAsBitmap(const QString &path) {
@@ -123,14 +128,14 @@ void ImageLoader::Release() {
 
 bool LoadImageIntoGraphic(const QString &path, QImage &target) {
     QImage picture;
-    if (!StartupGdiplus() || !DecodeFile(path, picture, State().FileBytes))
+    if (!StartupGdiplus() || !DecodeFile(path, picture, ThreadFileBytes()))
         return false;
     target = std::move(picture);
     return true;
 }
 
 void ReleaseImageCache() {
-    State().FileBytes = QByteArray();
+    ThreadFileBytes() = QByteArray();
 }
 
 bool IsImageExt(const QString &extension) {
@@ -158,5 +163,5 @@ void ResetImageDecoder() {
     DecoderState &state = State();
     state.Available = false;
     state.Started = false;
-    state.FileBytes = QByteArray();
+    ReleaseImageCache();
 }

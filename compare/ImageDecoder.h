@@ -2,7 +2,8 @@
 // Image decoding through Qt's image readers (where Windows has GDI+; the two
 // routines that make the decoders ready keep their Windows names). A decoded picture is handed on
 // as a QImage in Format_RGB32: blue, green and red per pixel (the fourth byte is always 0xFF), rows
-// from the top. Every routine works without a window.
+// from the top. Every routine works without a window. Decoding may run on several
+// threads at once once StartupGdiplus has succeeded on one of them.
 
 #include <QByteArray>
 #include <QImage>
@@ -36,12 +37,13 @@ QImage LoadImageAsBitmap(const QString &path);
 // LoadImageAsBitmap gives null.
 bool LoadImageIntoGraphic(const QString &path, QImage &target);
 
-// Gives back the memory kept from decoding the largest image so far.
+// Gives back the memory the calling thread kept from decoding the largest
+// image so far (other threads free theirs when they end).
 void ReleaseImageCache();
 
-// A decoder with a file buffer of its own, for a thread other than the one
-// that searches: the routines above share one buffer. It decodes only once
-// StartupGdiplus has made the decoders ready.
+// A decoder with a file buffer of its own, whose memory its owner gives back
+// when it likes (the preview's thread): the routines above keep one buffer per
+// thread. It decodes only once StartupGdiplus has made the decoders ready.
 class ImageLoader {
 public:
     // As LoadImageAsBitmap.

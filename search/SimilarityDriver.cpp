@@ -3,9 +3,11 @@
 #include "compare/ImageCompareUnit.h"
 #include "compare/ImageDecoder.h"
 #include "run/RunControl.h"
+#include "search/WorkerReads.h"
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -104,6 +106,35 @@ int SimilarityPairs::NextCandidate(int /*i*/, int j) {
     return Cursor < Candidates.size() ? Candidates[Cursor] : -1;
 }
 
+// Decoding is nearly all of a picture search's time. A fingerprint is a
+// property of its file alone, so making them all up front on every core
+// changes nothing the loop finds; only the record numbers follow the order in
+// which the threads finish. Files the loop would never reach (a certain file's
+// twins cut short by the limit, say) cost a decode they would not have, which
+// is cheap next to decoding the rest on one core.
+bool SimilarityPairs::FingerprintAhead() {
+    if (!Options.ImageMode || !StartupGdiplus())
+        return true;
+    std::vector<int> files;
+    for (int k = 0; k < int(Table.size()); ++k) {
+        const FileRecord &record = *Table[std::size_t(k)].Record;
+        if (record.ImageId == 0 && !record.Unreadable)
+            files.push_back(k);
+    }
+    if (files.size() < 2)
+        return true;
+    const QString base = Context().CommonBaseFolder;
+    std::mutex storing;
+    return ReadOnWorkers(files.size(), 0, [&](std::size_t m, ReadWorkspace &workspace) {
+        FileEntry &entry = Table[std::size_t(files[m])];
+        workspace.Path.resize(0);
+        workspace.Path.append(base).append(entry.Text);
+        const QByteArray fingerprint = FileFingerprint(workspace.Path);
+        const std::lock_guard<std::mutex> lock(storing);
+        entry.Record->ImageId = StoreFingerprint(fingerprint);
+    });
+}
+
 int SimilarityPairs::ImagePercent(int i, int j) {
     FileRecord &a = *Table[std::size_t(i)].Record;
     FileRecord &b = *Table[std::size_t(j)].Record;
@@ -117,8 +148,13 @@ int SimilarityPairs::ImagePercent(int i, int j) {
         StoreFailed = true;
         return 0;
     }
-    return ImageSimilarity(HeadFingerprint, b.ImageId,
-                           Options.ContentPercent >= StrictImagePercent);
+    const bool strict = Options.ContentPercent >= StrictImagePercent;
+    // Most pairs are unlike pictures; their coarse parts show it without the
+    // partner's fingerprint being read back. Any score below the percentage
+    // skips the pair alike.
+    if (!FingerprintsMayReach(a.ImageId, b.ImageId, Options.ContentPercent, strict))
+        return 1;
+    return ImageSimilarity(HeadFingerprint, b.ImageId, strict);
 }
 
 // The block comparison; a file found unreadable is marked so that it takes no
@@ -207,6 +243,14 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
         if (p > 0 && p < Options.ContentPercent)
             return Verdict::Skip;
         byPictures = p > 0;
+        // Pictures of another shape fall back to their contents; the block
+        // comparison finds at most as many bytes as the smaller file has, so
+        // sizes too far apart skip the pair without reading either file (a
+        // file that cannot be read is then found so by a later pair, which
+        // could not have matched it either). Only equal sizes can be
+        // identical.
+        if (p == 0 && a.Size != b.Size && SizeRatio(a.Size, b.Size) < Options.ContentPercent)
+            return Verdict::Skip;
     }
     if (p == 0)
         p = ContentPercent(i, j);
@@ -245,6 +289,8 @@ int SimilarityDriver(const SearchOptions &options, bool include100, RunOutcome &
     int matches = 0;
     {
         SimilarityPairs driver(options, include100);
+        // A stop while decoding ends the run at the loop's first poll.
+        driver.FingerprintAhead();
         matches = RunPairwiseLoop(options, driver, outcome);
         if (driver.Failed() && outcome != RunOutcome::Terminated) {
             outcome = RunOutcome::Failed;

@@ -31,6 +31,11 @@ public:
     int NextCandidate(int i, int j) override;
     Verdict TestPair(int i, int j, quint8 &percent) override;
 
+    // In image mode, makes the fingerprint of every file on worker threads
+    // before the loop; the loop then finds each one made, with the same
+    // result. False when the run was stopped meanwhile.
+    bool FingerprintAhead();
+
     // The fingerprints found no room; the run ends without a full result.
     bool Failed() const { return StoreFailed; }
 

@@ -3,6 +3,10 @@
 
 #include "TestSupport.h"
 
+#include <QRandomGenerator>
+
+#include <algorithm>
+
 using TestSupport::ReadWholeFile;
 using TestSupport::WriteFile;
 
@@ -182,6 +186,93 @@ private slots:
         QFETCH(bool, strict);
         QFETCH(int, percent);
         QCOMPARE(CompareFingerprints(first, second, strict), percent);
+    }
+
+    // The bound on the coarse parts never rules out a pair the full
+    // comparison keeps or cannot judge: random cells, copies with noise about
+    // the grey thresholds, differences only in the rows the coarse part leaves
+    // out (adversarial: it sees equal rows) or only in the bands, colour
+    // signatures alike and unlike, heights at the tolerance, single rows and
+    // unequal widths. And it does rule out most unlike pairs.
+    void theCoarseBoundNeverRulesOutAKeptPair() {
+        QRandomGenerator random(1212);
+        const int leasts[] = {2, 39, 40, 41, 50, 60, 75, 85, 89, 90, 95, 96, 99, 100};
+        int ruledOut = 0, unlikeRuledOut = 0, unlikeAt95 = 0;
+        for (int round = 0; round < 600; ++round) {
+            const int kind = round % 7;
+            const int w1 = 1 + random.bounded(70), h1 = 1 + random.bounded(90);
+            const int w2 = round % 5 == 0 ? 1 + random.bounded(70) : w1;
+            const int h2 =
+                round % 4 == 0 ? qMax(1, h1 + h1 / 20 - random.bounded(h1 / 10 + 1)) : h1;
+            const int scale = 1 + random.bounded(8); // the source is larger: the bands vary
+            const int noise = QList<int>{5, 10, 11, 15, 20, 21, 30}[random.bounded(7)];
+            QList<int> a(w1 * h1);
+            for (int &grey : a)
+                grey = random.bounded(256);
+            const int band = h1 / 5;
+            auto second = [&](int x, int y) {
+                const int base = x < w1 && y < h1 ? a[y * w1 + x] : random.bounded(256);
+                const int changed = (base + 128) % 256;
+                switch (kind) {
+                case 0:
+                    return random.bounded(256);
+                case 1:
+                    return std::clamp(base + random.bounded(-noise, noise + 1), 0, 255);
+                case 2:
+                    return y % 8 >= 2 ? changed : base;
+                case 3:
+                    return y % 8 < 2 ? changed : base;
+                case 4:
+                    return y < band || y >= h1 - band ? changed : base;
+                case 5:
+                    return random.bounded(4) == 0 ? std::clamp(base + 25, 0, 255) : base;
+                default:
+                    return base;
+                }
+            };
+            QByteArray first = Fingerprint(w1, h1, [&](int x, int y) { return a[y * w1 + x]; });
+            QByteArray other = Fingerprint(w2, h2, second);
+            for (QByteArray *f : {&first, &other}) {
+                qToLittleEndian<qint32>(qFromLittleEndian<qint32>(f->constData()) * scale,
+                                        f->data() + 8);
+                qToLittleEndian<qint32>(qFromLittleEndian<qint32>(f->constData() + 4) * scale,
+                                        f->data() + 12);
+            }
+            if (round % 3 != 0) {
+                QByteArray colours(ColourSignatureSize, '\0');
+                for (char &c : colours)
+                    c = char(random.bounded(256));
+                first += colours;
+                if (round % 3 == 2)
+                    for (char &c : colours)
+                        c = char(random.bounded(256));
+                other += colours;
+            }
+            const QByteArray coarseA = CoarseFingerprint(first), coarseB = CoarseFingerprint(other);
+            QVERIFY(!coarseA.isEmpty() && !coarseB.isEmpty());
+            for (const bool strict : {false, true}) {
+                const int full = CompareFingerprints(first, other, strict);
+                for (const int least : leasts) {
+                    if (kind == 0 && least == 95 && full > 0)
+                        ++unlikeAt95;
+                    if (CoarseMayReach(coarseA, coarseB, least, strict))
+                        continue;
+                    ++ruledOut;
+                    unlikeRuledOut += kind == 0 && least == 95;
+                    QVERIFY2(full >= 1 && full < least,
+                             qPrintable(QStringLiteral("round %1 kind %2 least %3 strict %4: %5")
+                                            .arg(round)
+                                            .arg(kind)
+                                            .arg(least)
+                                            .arg(strict)
+                                            .arg(full)));
+                }
+            }
+        }
+        QVERIFY(ruledOut > 1000);
+        QVERIFY2(
+            unlikeRuledOut * 10 >= unlikeAt95 * 9,
+            qPrintable(QString::number(unlikeRuledOut) + " of " + QString::number(unlikeAt95)));
     }
 
     void storeFilesLiveForOneRunAndBadFilesGetNone() {

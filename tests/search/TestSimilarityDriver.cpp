@@ -12,6 +12,8 @@
 
 #include <memory>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -95,21 +97,49 @@ class TestSimilarityDriver : public QObject {
     }
 
     // What one walk leaves: its count, outcome, the marks of every file and the status lines.
-    QStringList Walk(const SearchOptions &options, bool include100, bool everyPair) {
+    // With ahead, the fingerprints are made on the worker threads first; the
+    // state then also holds each file's fingerprint.
+    QStringList Walk(const SearchOptions &options, bool include100, bool everyPair,
+                     bool ahead = false) {
+        ResetImageDatabase();
         for (FileEntry &entry : FileTable()) {
             entry.Record->Group = -1;
             entry.Record->Percent = 0;
             entry.Record->Unreadable = false;
+            entry.Record->ImageId = 0;
         }
         S->Host.StatusLines.clear();
         RunOutcome outcome{};
         SimilarityPairs driver(options, include100, everyPair);
+        if (ahead && !driver.FingerprintAhead())
+            return {QStringLiteral("stopped")};
         QStringList state{QString::number(RunPairwiseLoop(options, driver, outcome)),
                           QString::number(int(outcome))};
         for (const FileEntry &entry : FileTable())
             state << QString::asprintf("%d %d %d", entry.Record->Group, entry.Record->Percent,
-                                       int(entry.Record->Unreadable));
+                                       int(entry.Record->Unreadable))
+                  << QString::fromLatin1(FingerprintData(entry.Record->ImageId).toHex());
         return state + S->Host.StatusLines;
+    }
+
+    // Pictures with copies of every kind the loop tells apart, and files that
+    // give no fingerprint.
+    void WritePictureTree() {
+        MakeFolder(S->Root + "d0");
+        MakeFolder(S->Root + "d1");
+        for (int k = 0; k < 8; ++k) {
+            const QImage photo = Photo(320 + 40 * (k % 3), 240 + 16 * k).mirrored(k % 2, k % 3);
+            const QString stem = S->Root + QStringLiteral("d%1/p%2").arg(k % 2).arg(k);
+            QVERIFY(photo.save(stem + ".png"));
+            const QString other = S->Root + QStringLiteral("d%1/p%2").arg((k + 1) % 2).arg(k);
+            QVERIFY(photo.save(other + "_q40.jpg", nullptr, 40));
+            if (k % 2 == 0)
+                QVERIFY(photo.scaled(photo.size() / 2).save(stem + "_half.bmp"));
+            if (k % 3 == 0)
+                QVERIFY(photo.save(stem + "_copy.png"));
+        }
+        S->Write("d0/broken.png", QByteArray("\x89PNG\r\n\x1a\n") + RandomBytes(3000, 3));
+        S->Write("d1/notes.txt", RandomBytes(3000, 4));
     }
 
 private slots:
@@ -269,6 +299,82 @@ private slots:
         const QStringList plain = Walk(options, include100, true);
         QVERIFY(plain.first().toInt() > 3);
         QCOMPARE(Walk(options, include100, false), plain);
+    }
+
+    // Fingerprints made on the worker threads are those the loop makes, and
+    // the loop then finds the same blocks, percentages and status lines.
+    void decodingAheadChangesNothing_data() {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("include100");
+        QTest::newRow("strict 95 %") << 95 << 0 << 0 << true;
+        QTest::newRow("tolerant 70 %, no copies") << 70 << 0 << 0 << false;
+        QTest::newRow("limit of 5") << 85 << 5 << 0 << true;
+        QTest::newRow("different folders") << 90 << 0 << 1 << true;
+    }
+    void decodingAheadChangesNothing() {
+        QFETCH(int, percent);
+        QFETCH(int, limit);
+        QFETCH(int, folderMode);
+        QFETCH(bool, include100);
+        WritePictureTree();
+        SearchOptions options;
+        options.ContentPercent = quint8(percent);
+        options.ImageMode = true;
+        options.MaxDuplicates = limit;
+        options.FolderMode = folderMode;
+        Scan(options);
+        const QStringList loop = Walk(options, include100, false);
+        QVERIFY(loop.first().toInt() >= 4);
+        QCOMPARE(Walk(options, include100, false, true), loop);
+    }
+
+    // A stop while the pictures are decoded ends the run at once and cleanly;
+    // a pause holds the decoding and loses nothing. Damaged pictures, muted
+    // on several threads at once, leave standard error where it was.
+    void aStopOrPauseWhileDecoding() {
+        WritePictureTree();
+        struct stat before {
+        }, after{};
+        QCOMPARE(::fstat(STDERR_FILENO, &before), 0);
+        const QString complete = Search(90, true, true);
+        QVERIFY(!complete.isEmpty());
+        for (int k = 0; k < 6; ++k)
+            S->Write(QStringLiteral("d1/broken%1.png").arg(k),
+                     QByteArray("\x89PNG\r\n\x1a\n") + RandomBytes(3000, quint32(k)));
+        const QString withBroken = Search(90, true, true);
+
+        // The store appears with the first fingerprint a worker made.
+        int pausedAt = 0;
+        S->Host.OnMessages = [&](int calls) {
+            if (pausedAt == 0 && !CurrentFingerprintStore().isEmpty()) {
+                pausedAt = calls;
+                SetRunState(RunStateValue::Paused);
+            } else if (pausedAt > 0 && calls == pausedAt + 25) {
+                SetRunState(RunStateValue::Running);
+            }
+        };
+        QCOMPARE(Search(90, true, true), withBroken);
+        QVERIFY(pausedAt > 0);
+
+        SearchOptions options;
+        options.ContentPercent = 90;
+        options.ImageMode = true;
+        Scan(options);
+        S->Host.OnMessages = [](int) {
+            if (!CurrentFingerprintStore().isEmpty())
+                SetRunState(RunStateValue::StopRequested);
+        };
+        RunOutcome outcome{};
+        RunCompare(outcome, true);
+        QCOMPARE(outcome, RunOutcome::Stopped);
+        QVERIFY(MatchList().empty());
+        S->Host.OnMessages = {};
+        QCOMPARE(Search(90, true, true), withBroken);
+        QCOMPARE(::fstat(STDERR_FILENO, &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_dev, before.st_dev);
     }
 
     // A store that cannot be written keeps its fingerprints in memory: the

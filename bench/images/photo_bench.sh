@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The picture search of the command line beside findimagedupes and dupeGuru's
+# picture mode on large photos kept as 16-bit PNG (make_photo_corpus.py).
+#   bench/images/photo_bench.sh [CORPUS_DIR]    (default /tmp/dupliscan-photo-corpus)
+#   RUNS=1 bench/images/photo_bench.sh          (runs of each tool, default 3)
+# Installs its own Debian packages. The tools run interleaved, so that load
+# from elsewhere hits them alike; every run is timed with /usr/bin/time.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+corpus="${1:-/tmp/dupliscan-photo-corpus}"
+runs="${RUNS:-3}"
+build="$root/build-bench-images"
+py=/usr/bin/python3
+
+"$root/scripts/install-deps.sh" >&2
+need=()
+for p in python3-pil dupeguru findimagedupes time; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
+fi
+
+if [ ! -f "$corpus/truth.tsv" ]; then
+  (cd "$here" && "$py" make_photo_corpus.py "$corpus")
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDUPLISCAN_TESTS=OFF \
+  -DDUPLISCAN_GUI=OFF >/dev/null
+cmake --build "$build" -j2 --target dupliscan-cli >/dev/null
+cli="$build/cli/dupliscan-cli"
+
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+# Every file once, so that all tools find them in the page cache.
+cat "$corpus"/* >/dev/null
+
+echo "== corpus: $(wc -l < "$corpus/truth.tsv") files, $(du -sh "$corpus" | cut -f1) in $corpus"
+for run in $(seq "$runs"); do
+  for tool in dupliscan findimagedupes dupeguru; do
+    case $tool in
+      dupliscan) command=("$cli" --quiet --images --percent 95 "$corpus") ;;
+      findimagedupes) command=(findimagedupes -q "$corpus") ;;
+      dupeguru) command=("$py" "$here/dupeguru_pictures.py" "$corpus" 95) ;;
+    esac
+    /usr/bin/time -f "$tool run $run: wall %e s, user %U s, sys %S s, peak RSS %M KiB" \
+      "${command[@]}" >"$out/$tool.txt"
+  done
+done
+echo "== pairs found (last run of each)"
+printf 'dupliscan 95 %%:         '
+"$py" "$here/evaluate.py" "$corpus/truth.tsv" "$out/dupliscan.txt" --blocks
+printf 'findimagedupes (90 %%):  '
+"$py" "$here/evaluate.py" "$corpus/truth.tsv" "$out/findimagedupes.txt" --sep space
+printf 'dupeGuru hardness 95:   '
+"$py" "$here/evaluate.py" "$corpus/truth.tsv" "$out/dupeguru.txt"
