@@ -2,6 +2,7 @@
 
 #include "cli/CliPhrases.h"
 #include "platform/Leftovers.h"
+#include "platform/MutedStandardError.h"
 #include "search/FileSearchUnit.h"
 #include "search/MainPhrases.h"
 
@@ -47,8 +48,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext &, const QString &mess
 }
 
 void WriteError(const QByteArray &bytes) {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+    Platform::WriteStandardError(bytes.constData(), bytes.size());
 }
 } // namespace
 

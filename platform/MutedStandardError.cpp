@@ -1,5 +1,6 @@
 #include "platform/MutedStandardError.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
@@ -39,6 +40,23 @@ MutedStandardError::~MutedStandardError() {
     ::dup2(Saved, STDERR_FILENO);
     ::close(Saved);
     Saved = -1;
+}
+
+void WriteStandardError(const char *bytes, long long size) {
+    // Under the lock the saved descriptor cannot be closed by the last
+    // decoder leaving meanwhile.
+    const std::lock_guard<std::mutex> guard(Lock);
+    std::fflush(stderr);
+    const int target = Saved >= 0 ? Saved : STDERR_FILENO;
+    while (size > 0) {
+        const ssize_t written = ::write(target, bytes, std::size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        bytes += written;
+        size -= written;
+    }
 }
 
 } // namespace Platform

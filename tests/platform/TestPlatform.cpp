@@ -1,3 +1,4 @@
+#include "platform/MutedStandardError.h"
 #include "platform/Platform.h"
 
 #include "TestSupport.h"
@@ -257,6 +258,39 @@ private slots:
         ::setrlimit(RLIMIT_NOFILE, &limit);
         QVERIFY(starved > 0 && starved < all);
         QCOMPARE(OpenDescriptors(), before);
+    }
+
+    // Decoders mute standard error on their threads; the program's own lines
+    // (the command line's progress and messages) must still get through, and
+    // standard error must come back when the last decoder is done.
+    void programLinesPassMutedStandardError() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QByteArray path = QFile::encodeName(dir.path() + "/stderr");
+        const int file = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        QVERIFY(file >= 0);
+        std::fflush(stderr);
+        const int original = ::dup(STDERR_FILENO);
+        ::dup2(file, STDERR_FILENO);
+        ::close(file);
+        {
+            const Platform::MutedStandardError first;
+            {
+                const Platform::MutedStandardError second;
+                std::fputs("decoder\n", stderr);
+                Platform::WriteStandardError("own 1\n", 6);
+            }
+            std::fputs("decoder\n", stderr);
+            Platform::WriteStandardError("own 2\n", 6);
+        }
+        std::fputs("after\n", stderr);
+        Platform::WriteStandardError("own 3\n", 6);
+        std::fflush(stderr);
+        ::dup2(original, STDERR_FILENO);
+        ::close(original);
+        QFile written(QFile::decodeName(path));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("own 1\nown 2\nafter\nown 3\n"));
     }
 };
 
