@@ -1,14 +1,17 @@
 #include "gui/MainWindow.h"
 
 #include "gui/AboutWindow.h"
+#include "gui/AskDeleteDialog.h"
 #include "gui/BusyPicture.h"
 #include "gui/Colors.h"
+#include "gui/DeletionProblemDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/FilterDialog.h"
 #include "gui/GuiHost.h"
 #include "gui/HelpPage.h"
 #include "gui/LegendWindow.h"
 #include "gui/ResultList.h"
+#include "gui/SelectionCommands.h"
 #include "gui/StartPageRules.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
@@ -77,6 +80,7 @@ MainWindow::~MainWindow() {
     // The application's signals (focus, activation) must not reach a window
     // whose controls are going.
     disconnect(qApp, nullptr, this, nullptr);
+    SetDeletionProblemHandler(nullptr);
     FormDestroy();
     if (&::Host() == Host.get())
         SetHost(nullptr);
@@ -91,6 +95,8 @@ void MainWindow::FormCreate() {
     Results = new ResultList(ui->SelBoxPanelA);
     ui->SelBoxPanelALayout->addWidget(Results);
     ui->ResultStack->setCurrentWidget(ui->SelBoxPanelA);
+    Selections =
+        new SelectionCommands(ui->PageControl, Results, [this] { HideImagePreview(false); });
     ui->StatusPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     ui->ResultSheetLayout->setStretchFactor(ui->ResultStack, 1);
     Host = std::make_unique<GuiHost>(this, ui->BusyImage, ui->StatusMemo, ui->ProgressBar);
@@ -108,6 +114,7 @@ void MainWindow::FormCreate() {
     TranslateForm(this);
     LoadFolderHistory();
     ConnectHandlers();
+    ConnectDeletion();
     ChooseLanguage();
 
     bool ok = false;
@@ -206,6 +213,12 @@ void MainWindow::ConnectHandlers() {
                 else
                     ApplicationEventsDeactivate();
             });
+
+    // The automatic selections.
+    connect(ui->AutoSelFoldersBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelFoldersBtnClick);
+    connect(ui->AutoSelNamesBtn, &QPushButton::clicked, Selections,
+            &SelectionCommands::AutoSelNamesBtnClick);
 
     // Window items.
     for (QPushButton *link : {ui->wwwHomepageLabel, ui->HelpLabel1, ui->HelpLabel2})
@@ -525,6 +538,11 @@ void MainWindow::PageControlChange() {
     // The image preview window hides here once it exists.
 }
 
+void MainWindow::HideImagePreview(bool) {
+    // The image preview window comes with its own piece of work; until then
+    // there is nothing to hide.
+}
+
 void MainWindow::FocusChanged(QWidget *now) {
     // Each area's entering and leaving makes its button the default and
     // takes that again.
@@ -661,7 +679,7 @@ SearchRequest MainWindow::RequestFromPage() {
 }
 
 void MainWindow::FindBtnClick() {
-    if (InRun)
+    if (InRun || Deleting)
         return;
     if (Legend)
         Legend->hide();
@@ -769,6 +787,10 @@ void MainWindow::ShowRefusal(const SearchResult &result) {
 
 void MainWindow::RunStarting() {
     InRun = true;
+    // What the deletion knew belongs to the rows that go now.
+    ResetDeletionDrives();
+    ForgetLastRemoval();
+    UpdateUndoControls();
     Results->ClearResultList();
     DisabledForRun.clear();
     QList<QWidget *> controls = ui->StartSheet->findChildren<QWidget *>();
@@ -871,10 +893,13 @@ void MainWindow::RestorePriority() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    if (InRun) {
-        // The run ends at its next poll; the window closes when it has.
+    if (InRun || Deleting) {
+        // The run ends at its next poll; the window closes when it has. A
+        // removal finishes the file at hand and reports what it did.
         CloseAfterRun = true;
         Host->SetTerminating(true);
+        if (Deleting)
+            SetRunState(RunStateValue::StopRequested);
         event->ignore();
         return;
     }

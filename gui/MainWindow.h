@@ -3,18 +3,22 @@
 // and the result page that shows its progress and then its result. The window
 // reads its controls into one search request and hands it to the engine.
 
+#include "results/DeletionUnit.h"
 #include "search/SearchRequest.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
 
+class AskDeleteDialog;
+class DeletionProblemDialog;
 class GuiHost;
 class LegendWindow;
 class QAbstractButton;
 class QLineEdit;
 class QPushButton;
 class ResultList;
+class SelectionCommands;
 namespace Ui {
 class MainWindow;
 }
@@ -36,9 +40,13 @@ public:
     // What the last search button click gave (tests and the benchmark).
     const SearchResult &LastSearch() const { return LastResult; }
     bool RunActive() const { return InRun; }
+    bool DeletionActive() const { return Deleting; }
     bool PriorityIsLowered() const { return PriorityLowered; }
     // The second folder's text, kept while its check box is off.
     QString SavedFolderTwoText() const { return SavedFolderTwo; }
+    // Puts the image preview out of sight; with forget it also drops its pictures.
+    void HideImagePreview(bool forget);
+
 
 public slots:
     // Start page.
@@ -78,6 +86,10 @@ public slots:
     void Legend1Click();
     void StartupTimerTimer();
 
+    // Removing the marked files, and putting the last removal back.
+    void DelTwinsBtnClick();
+    void UndoRemoval1Click();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -115,6 +127,14 @@ private:
     void RunEnded(const SearchResult &result);
     void RestorePriority();
 
+    // The deletion's parts.
+    void ConnectDeletion();
+    void ShowBlockRow(int row);
+    DeletionProblemAnswer AskDeletionProblem(const QString &path, const QString &driveRoot);
+    // The result panel and the buttons that change marks or files.
+    void SetDeletionControls(bool enabled);
+    void UpdateUndoControls();
+
     void SetPanelEnabled(QWidget *panel, QAbstractButton *except, bool enabled);
     void SetFieldWhite(QLineEdit *field, bool white);
     void ApplyPercentLook(QLineEdit *field, int percent);
@@ -126,7 +146,10 @@ private:
     std::unique_ptr<Ui::MainWindow> ui;
     std::unique_ptr<GuiHost> Host;
     ResultList *Results = nullptr;
+    SelectionCommands *Selections = nullptr;
     std::unique_ptr<LegendWindow> Legend;
+    std::unique_ptr<AskDeleteDialog> AskDelete;
+    std::unique_ptr<DeletionProblemDialog> DeletionProblem;
 
     QString SavedFolderTwo;
     QString SavedCertainFile;
@@ -134,6 +157,7 @@ private:
     bool PriorityLowered = false;
     bool FirstActivation = false;
     bool InRun = false;
+    bool Deleting = false;
     bool CloseAfterRun = false;
     // Controls of the start page the run switched off, switched on again after it.
     QList<QPointer<QWidget>> DisabledForRun;

@@ -224,6 +224,12 @@ void ResultList::RefreshAll() {
     Model->RefreshAll();
 }
 
+void ResultList::ShowRowAtTop(int row) {
+    SelectRow(row);
+    ScrollBar->setValue(row);
+    ScrollBarScroll(ScrollBar->value());
+}
+
 int ResultList::TextWidth(const QString &text) const {
     // A long result measures tens of thousands of paths. Summing the cached
     // advances of characters that stand alone is many times quicker than

@@ -38,6 +38,8 @@ public:
     // Repaints a row, or all rows shown, after their marks changed elsewhere.
     void RefreshRow(int row);
     void RefreshAll();
+    // Selects the row in both panes and scrolls it to their top.
+    void ShowRowAtTop(int row);
 
     // The main window passes its wheel events on. True when they scrolled the
     // list: while it is shown and the pointer is level with it or below it, so

@@ -5,7 +5,9 @@
 const TMLStringList &AskToDeletePhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("AskToDelete"));
-        l.Add255Obj(QStringLiteral("Ja, Papierkorb"), 1);
+        l.Add255Obj(Platform::ForSystemWording(QStringLiteral("Ja, Papierkorb"),
+                                               QStringLiteral("Ja, in den Papierkorb")),
+                    1);
         l.Add255Obj(QStringLiteral("Ja, Löschen"), 2);
         l.Add255Obj(
             Platform::ForSystemWording(
@@ -55,7 +57,11 @@ const TMLStringList &DeletionProblemPhrases() {
     static const TMLStringList list = [] {
         TMLStringList l(QStringLiteral("DeletionProblem"));
         l.Add255Obj(
-            QStringLiteral("Dies gilt auch für alle anderen Dateien vom gleichen Laufwerk %1"), 1);
+            Platform::ForSystemWording(
+                QStringLiteral("Dies gilt auch für alle anderen Dateien vom gleichen Laufwerk %1"),
+                QStringLiteral(
+                    "Dies gilt auch für alle anderen Dateien im gleichen Dateisystem %1")),
+            1);
         return l;
     }();
     return list;

@@ -9,7 +9,9 @@
 #include "lang/MsgDlgUnit.h"
 #include "lang/MultiLingua.h"
 #include "lang/SelfLoadSectionsUnit.h"
+#include "results/DeletionUnit.h"
 #include "results/ResultListUnit.h"
+#include "results/SelectionUnit.h"
 #include "run/RunControl.h"
 #include "search/FileSearchUnit.h"
 #include "search/MatchList.h"
@@ -28,6 +30,8 @@ void ResetEngine() {
     ResetImageCompare();
     ResetImageDecoder();
     ResetResultList();
+    ResetSelections();
+    ResetDeletion();
     ResetPhraseSystem();
     ResetSettings();
     ResetSections();

@@ -3,7 +3,7 @@
 
 // Every unit's process-wide state back to how the program starts: run state,
 // search context, file table, match list, compare buffers, filter, picture
-// store, date view, phrase system, settings and program sections. The host
+// store, date view, deletion, phrase system, settings and program sections. The host
 // stays installed.
 void ResetEngine();
 

@@ -8,6 +8,7 @@
 #include "lang/SelfLoadSectionsUnit.h"
 #include "lang/UnitPhrases.h"
 #include "lang/widgets/LangWidgets.h"
+#include "results/DeletionUnit.h"
 #include "search/CompareDriver.h"
 #include "search/MainPhrases.h"
 
@@ -198,9 +199,9 @@ private slots:
 
     void shippedTablesAreComplete() {
         LoadShippedTables();
-        for (const auto &build :
-             {MainFormPhrases, FileSearchPhrases, FilterUnitPhrases, AskToDeletePhrases,
-              InfoUnitPhrases, SelectNamesFormPhrases, DeletionProblemPhrases, CommandLinePhrases})
+        for (const auto &build : {MainFormPhrases, FileSearchPhrases, FilterUnitPhrases,
+                                  AskToDeletePhrases, InfoUnitPhrases, SelectNamesFormPhrases,
+                                  DeletionProblemPhrases, CommandLinePhrases, DeletionPhrases})
             build();
         QCOMPARE(PhraseTable()->IndexOfLanguage("DE"), 0);
         const int english = PhraseTable()->IndexOfLanguage("EN");

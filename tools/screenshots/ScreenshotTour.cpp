@@ -1,15 +1,19 @@
 // The screenshot tour: starts the desktop program as its entry point does,
 // walks through what a person sees (start page, filter dialog, a run, the
-// results of an exact and of a picture search, the legend) by the same
+// results of an exact and of a picture search, the two selection dialogs and
+// the marks they give, a removal with its dialogs and report, the legend) by the same
 // buttons a person clicks, and saves each view as a PNG. Run under a real
 // X server (Xvfb); scripts/screenshots.sh does that.
 //
 //   ScreenshotTour OUTPUT_FOLDER LANGUAGE_CAPTION SUFFIX
 
+#include "gui/DeletionProblemDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/Program.h"
+#include "gui/ResultList.h"
 #include "lang/MultiLingua.h"
 #include "results/Engine.h"
+#include "search/MatchList.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +23,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -127,6 +132,20 @@ void ChooseLanguage(QWidget *window, const QString &caption) {
             item->trigger();
 }
 
+// Once the modal dialog is up: its picture, then the buttons named.
+void ShootDialog(const QString &name, QStringList buttons) {
+    QTimer::singleShot(700, [name, buttons] {
+        Shoot(name);
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        for (const QString &button : buttons)
+            Find<QAbstractButton>(dialog, button.toLatin1().constData())->click();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
 void Search(MainWindow &window, const QString &folder) {
     auto *folderEd = Find<QWidget>(&window, "FolderEd");
     folderEd->findChild<QLineEdit *>()->setText(folder);
@@ -143,6 +162,8 @@ int main(int argc, char **argv) {
     OutputFolder = QString::fromLocal8Bit(argv[1]);
     Suffix = QString::fromLocal8Bit(argv[3]);
     QTemporaryDir demo;
+    // The holding folder of a removal lies below the home folder.
+    qputenv("HOME", QFile::encodeName(demo.path()));
     const QString root = demo.path() + QStringLiteral("/demo");
     MakeDemoTree(root);
     {
@@ -176,6 +197,48 @@ int main(int argc, char **argv) {
 
         Search(*window, root + "/Documents/");
         Shoot(QStringLiteral("result-exact"));
+
+        // The folders of that result, the backup tree chosen for deletion and
+        // the hierarchy in colour; then the marks it gives.
+        QTimer::singleShot(700, [] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *box = Find<QListView>(dialog, "Box");
+            for (int row = 0; row < box->model()->rowCount(); ++row)
+                if (box->model()->index(row, 0).data().toString().endsWith("/Backup/"))
+                    box->setCurrentIndex(box->model()->index(row, 0));
+            Find<QAbstractButton>(dialog, "SubfoldersDeleteBtn")->click();
+            Find<QAbstractButton>(dialog, "HierarchyCheck")->click();
+            Shoot(QStringLiteral("select-folders"));
+            Find<QAbstractButton>(dialog, "OkBtn")->click();
+        });
+        Find<QAbstractButton>(window.get(), "AutoSelFoldersBtn")->click();
+        Shoot(QStringLiteral("result-selected"));
+
+        QTimer::singleShot(700, [] {
+            Shoot(QStringLiteral("select-properties"));
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        Find<QAbstractButton>(window.get(), "AutoSelNamesBtn")->click();
+
+        // The backup copies go into the holding folder; the report says so
+        // beside the button that puts them back.
+        for (FileEntry &entry : MatchList())
+            if (entry.Text.startsWith(QStringLiteral("Backup/")))
+                entry.Record->Mark = Delete;
+        window->ResultPanes()->RefreshAll();
+        ShootDialog(QStringLiteral("delete-confirm"),
+                    {QStringLiteral("MoveRadio"), QStringLiteral("OkBtn")});
+        Find<QAbstractButton>(window.get(), "DelTwinsBtn")->click();
+        Shoot(QStringLiteral("removed"));
+        {
+            DeletionProblemDialog problem(window.get());
+            ShootDialog(QStringLiteral("delete-problem"), {});
+            problem.Ask(QStringLiteral("/media/stick/Music/Demo - Live Recording.mp3"),
+                        QStringLiteral("/media/stick/"));
+        }
 
         Find<QAbstractButton>(window.get(), "ImagesRadio")->click();
         Find<QLineEdit>(window.get(), "PercentEd")->setText(QStringLiteral("90%"));
