@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,6 +96,96 @@ int BoundedDistance(QStringView a, QStringView b, int limit) {
     }
     return std::min(previous[std::size_t(lb)], limit + 1);
 }
+
+// The Levenshtein distance of a pattern of up to 64 characters to any text,
+// bit-parallel (Myers, in Hyyro's form for the global distance): one column of
+// the table is held as bit vectors of its vertical differences, so each text
+// character costs a dozen word operations instead of a row of cells. The
+// drivers compare one head with many partners, so the pattern's character
+// masks are kept until another pattern comes.
+class PatternBits {
+public:
+    static constexpr int MaxLength = 64;
+
+    void Set(QStringView pattern) {
+        if (QStringView(Pattern) == pattern)
+            return;
+        for (QChar c : std::as_const(Pattern))
+            if (c.unicode() < Latin.size())
+                Latin[c.unicode()] = 0;
+        Others.clear();
+        Pattern = pattern.toString();
+        for (int k = 0; k < int(pattern.size()); ++k) {
+            const char16_t c = pattern[k].unicode();
+            const quint64 bit = quint64(1) << k;
+            if (c < Latin.size()) {
+                Latin[c] |= bit;
+                continue;
+            }
+            auto other = std::find_if(Others.begin(), Others.end(),
+                                      [c](const auto &entry) { return entry.first == c; });
+            if (other == Others.end())
+                Others.emplace_back(c, bit);
+            else
+                other->second |= bit;
+        }
+    }
+
+    // The distance, or limit + 1 as soon as it must exceed the limit.
+    int Distance(QStringView text, int limit) const {
+        const int m = int(Pattern.size()), n = int(text.size());
+        const quint64 last = quint64(1) << (m - 1);
+        quint64 plus = m == MaxLength ? ~quint64(0) : (quint64(1) << m) - 1, minus = 0;
+        int score = m;
+        for (int j = 0; j < n; ++j) {
+            const quint64 equal = Mask(text[j].unicode());
+            const quint64 vertical = equal | minus;
+            const quint64 horizontal = (((equal & plus) + plus) ^ plus) | equal;
+            quint64 up = minus | ~(horizontal | plus);
+            quint64 down = plus & horizontal;
+            if (up & last)
+                ++score;
+            else if (down & last)
+                --score;
+            // The top row of the table grows by one per column.
+            up = (up << 1) | 1;
+            down <<= 1;
+            plus = down | ~(vertical | up);
+            minus = up & vertical;
+            // The rest of the text lowers the distance by one per character at most.
+            if (score - (n - 1 - j) > limit)
+                return limit + 1;
+        }
+        return std::min(score, limit + 1);
+    }
+
+private:
+    quint64 Mask(char16_t c) const {
+        if (c < Latin.size())
+            return Latin[c];
+        for (const auto &[character, bits] : Others)
+            if (character == c)
+                return bits;
+        return 0;
+    }
+
+    QString Pattern;
+    std::array<quint64, 256> Latin{};
+    std::vector<std::pair<char16_t, quint64>> Others;
+};
+
+int LimitedDistance(QStringView a, QStringView b, int limit) {
+    thread_local PatternBits pattern;
+    if (a.size() <= PatternBits::MaxLength) {
+        pattern.Set(a);
+        return pattern.Distance(b, limit);
+    }
+    if (b.size() <= PatternBits::MaxLength) {
+        pattern.Set(b);
+        return pattern.Distance(a, limit);
+    }
+    return BoundedDistance(a, b, limit);
+}
 } // namespace
 
 int ExtensionGroup(const QString &extensionUpper) {
@@ -159,7 +250,7 @@ bool DistanceWithin(const QString &a, const QString &b, quint8 percent) {
         return true;
     if (std::abs(la - lb) > limit)
         return false;
-    return BoundedDistance(a, b, limit) <= limit;
+    return LimitedDistance(a, b, limit) <= limit;
 }
 
 NameParts SplitName(const QString &entryText, quint8 maxLength) {

@@ -4,6 +4,7 @@
 #include "run/RunControl.h"
 #include "search/ContentCache.h"
 #include "search/NameFilter.h"
+#include "search/NameIndex.h"
 #include "search/PairwiseLoop.h"
 #include "search/WorkerReads.h"
 
@@ -72,6 +73,8 @@ public:
         Chained = BySize || ByName || ByNameClass;
         if (Chained)
             Chain.Build(n, [&](int k) { return KeyOf(k); });
+        if (Options.CompareNames && !Options.CompareContents && Options.NamePercent < 100)
+            BuildNameIndex();
     }
 
     // Reads the quick sums of every file that has a partner of its size (of
@@ -157,9 +160,18 @@ public:
     int FirstCandidate(int i) override {
         if (ByTails && Tails[std::size_t(i)].Pending)
             FollowTails(i);
+        Indexed = ByNameIndex && !Index.Unindexed(i);
+        if (Indexed) {
+            Row = Index.PartnersAfter(i);
+            RowCursor = 0;
+            Straggler = NextUnindexed[std::size_t(i)];
+            return NextIndexed(i);
+        }
         return SkipUnlikelyNames(i, Follow(i));
     }
-    int NextCandidate(int i, int j) override { return SkipUnlikelyNames(i, Follow(j)); }
+    int NextCandidate(int i, int j) override {
+        return Indexed ? NextIndexed(i) : SkipUnlikelyNames(i, Follow(j));
+    }
 
     Verdict TestPair(int i, int j, quint8 &percent) override {
         if (Options.CompareNames) {
@@ -343,6 +355,55 @@ private:
 
     int Follow(int k) const { return Chained ? Chain.After(k) : k + 1; }
 
+    // Similar names are found through the index of their pieces; the names it
+    // leaves out are paired with every later name of their chain as before,
+    // and with the heads the index holds through NextUnindexed.
+    void BuildNameIndex() {
+        const int n = int(Table.size());
+        std::vector<quint64> keys(std::size_t(n), 0);
+        if (Chained)
+            for (int k = 0; k < n; ++k)
+                keys[std::size_t(k)] = KeyOf(k);
+        ByNameIndex = Index.Build(Names.AllParts(), keys, Options.NamePercent, Names.PreTests());
+        if (!ByNameIndex)
+            return;
+        std::vector<std::pair<quint64, int>> keyed;
+        keyed.reserve(std::size_t(n));
+        for (int k = 0; k < n; ++k)
+            keyed.emplace_back(keys[std::size_t(k)], k);
+        std::sort(keyed.begin(), keyed.end());
+        NextUnindexed.assign(std::size_t(n), -1);
+        for (std::size_t m = keyed.size(); m-- > 0;) {
+            const bool sameKeyAfter = m + 1 < keyed.size() && keyed[m + 1].first == keyed[m].first;
+            if (!sameKeyAfter)
+                continue;
+            const int after = keyed[m + 1].second;
+            NextUnindexed[std::size_t(keyed[m].second)] =
+                Index.Unindexed(after) ? after : NextUnindexed[std::size_t(after)];
+        }
+    }
+
+    // The next of head i's partners from the index and from the names it
+    // leaves out, in table order.
+    int NextIndexed(int i) {
+        for (int skipped = 0; Straggler >= 0 && skipped < 4096; ++skipped) {
+            if (Names.PreTests().MayMatch(i, Straggler))
+                break;
+            Straggler = NextUnindexed[std::size_t(Straggler)];
+        }
+        const int fromRow = RowCursor < Row.size() ? Row[RowCursor] : -1;
+        if (fromRow >= 0 && (Straggler < 0 || fromRow <= Straggler)) {
+            ++RowCursor;
+            if (fromRow == Straggler)
+                Straggler = NextUnindexed[std::size_t(Straggler)];
+            return fromRow;
+        }
+        const int next = Straggler;
+        if (Straggler >= 0)
+            Straggler = NextUnindexed[std::size_t(Straggler)];
+        return next;
+    }
+
     // Similar names are rare among all pairs; passing over the pairs the cheap
     // pre-tests reject keeps the loop from touching their records. Every so
     // often a rejected pair is handed out anyway so the loop still polls.
@@ -400,6 +461,13 @@ private:
     bool BySize = false;
     bool ByName = false;
     bool ByNameClass = false;
+    NameIndex Index;
+    bool ByNameIndex = false;
+    std::vector<int> NextUnindexed; // the next left-out name of the same chain
+    bool Indexed = false;           // the head's partners come from the index
+    std::span<const int> Row;
+    std::size_t RowCursor = 0;
+    int Straggler = -1;
     bool BySums = false;
     bool ByTails = false;
 };

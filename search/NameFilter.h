@@ -38,6 +38,7 @@ public:
     void Build(const FileList &table, const SearchOptions &options);
     bool Passes(int i, int j) const;
     const NameParts &Parts(int k) const { return Names[std::size_t(k)]; }
+    const std::vector<NameParts> &AllParts() const { return Names; }
     const NameFilter &PreTests() const { return Similar; }
 
 private:

@@ -276,6 +276,84 @@ private slots:
         QCOMPARE(NamesSimilar(b, a, percent, row.DifferentExts, maxLength), row.Similar);
     }
 
+    // The bit-parallel distance holds a name of up to 64 characters in one
+    // word; the edges of that word, characters beyond Latin-1 and the early
+    // give-up are where it could go wrong.
+    void bitParallelDistanceMatchesThePlainTable_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        const QString hex = "0123456789ABCDEF0123456789ABCDEF";
+        const QString x63(63, 'X'), x64(64, 'X');
+        QTest::newRow("64 against 64") << x64 << QString(x64).replace(31, 1, "Y");
+        QTest::newRow("63 against 64") << x63 << x64;
+        QTest::newRow("64 against 65") << x64 << x64 + "Z";
+        QTest::newRow("65 against 70") << x64 + "A" << x64 + "BCDEFG";
+        QTest::newRow("last bit differs") << x63 + "A" << x63 + "B";
+        QTest::newRow("hash, digits dropped") << hex << QString(hex).remove(3, 1).remove(20, 2);
+        QTest::newRow("hash, reversed") << hex << "FEDCBA9876543210FEDCBA9876543210";
+        QTest::newRow("anagram") << "HOLIDAY BEACH 2019"
+                                 << "YADILOH 9102 HCAEB";
+        QTest::newRow("one letter swapped") << "HOLIDAY BEACH 2019"
+                                            << "HOLIDAY BAECH 2019";
+        QTest::newRow("beyond Latin-1")
+            << QString::fromUtf8("ÜBERSICHT 漢字 Ω") << QString::fromUtf8("UBERSICHT 漢 字Ω");
+        QTest::newRow("surrogate pairs")
+            << QString::fromUtf8("FOTO 😀😀") << QString::fromUtf8("FOTO 😁😀");
+        QTest::newRow("one repeated letter") << QString(20, 'A') << QString(26, 'A');
+        QTest::newRow("nothing in common") << "ABCDEFGHIJ"
+                                           << "KLMNOPQRST";
+    }
+
+    void bitParallelDistanceMatchesThePlainTable() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        const int distance = PlainDistancePercent(a, b);
+        for (int percent = 0; percent <= 100; ++percent) {
+            QCOMPARE(DistanceWithin(a, b, quint8(percent)), 100 - distance >= percent);
+            QCOMPARE(DistanceWithin(b, a, quint8(percent)), 100 - distance >= percent);
+        }
+    }
+
+    // Partners made from each head by a few random edits lie near every
+    // limit; one head meets many partners, as in a search.
+    void bitParallelDistanceOnRandomNearNames() {
+        QRandomGenerator random(1212);
+        const QString alphabet = QString::fromUtf8("AB01 ÄÉ漢");
+        auto randomText = [&](int length) {
+            QString text;
+            for (int k = 0; k < length; ++k)
+                text += alphabet[random.bounded(int(alphabet.size()))];
+            return text;
+        };
+        int near = 0;
+        for (int head = 0; head < 150; ++head) {
+            const QString a = randomText(1 + random.bounded(80));
+            for (int partner = 0; partner < 40; ++partner) {
+                QString b = a;
+                for (int edits = random.bounded(8); edits > 0; --edits) {
+                    const int at = random.bounded(int(b.size()) + 1);
+                    const QString c = randomText(1);
+                    switch (random.bounded(3)) {
+                    case 0:
+                        b.insert(at, c);
+                        break;
+                    case 1:
+                        b.remove(at, 1);
+                        break;
+                    default:
+                        b.replace(at, 1, c);
+                    }
+                }
+                const int distance = PlainDistancePercent(a, b);
+                const auto percent = quint8(std::max(0, 100 - distance - 1 + random.bounded(3)));
+                near += distance > 0 && distance < 100;
+                QVERIFY2(DistanceWithin(a, b, percent) == (100 - distance >= percent),
+                         qPrintable(a + " | " + b + " at " + QString::number(percent)));
+            }
+        }
+        QVERIFY(near > 3000);
+    }
+
     void shortcutsNeverChangeTheNameRule() {
         QRandomGenerator random(77);
         const std::size_t count = 200;
