@@ -28,20 +28,6 @@ QString Phrase(int id) {
     return GetPhrase(MainFormPhrases(), id);
 }
 
-// The message for a certain file that a content search cannot take.
-int CertainFilePhrase(CertainFileProblem problem) {
-    switch (problem) {
-    case CertainFileProblem::Folder:
-        return 47;
-    case CertainFileProblem::Link:
-        return 48;
-    case CertainFileProblem::NotAFile:
-        return 49;
-    default:
-        return 45;
-    }
-}
-
 QString FolderProblemText(const SearchResult &result, const CliArguments &a) {
     const QString digit = QString::number(result.ProblemFolder);
     const QString path = result.ProblemFolder == 2 ? a.Request.Folder2 : a.Request.Folder1;
@@ -76,15 +62,14 @@ int Refused(const SearchResult &result, const CliArguments &a, const CliHost &ho
     }
     switch (result.CertainFile) {
     case CertainFileProblem::Empty:
-        return Fail(BadUsage, Phrase(44));
     case CertainFileProblem::InvalidCharacters:
-        return Fail(BadUsage, Phrase(46));
+        return Fail(BadUsage, Phrase(CertainFileProblemPhrase(result.CertainFile)));
     case CertainFileProblem::Missing:
     case CertainFileProblem::Folder:
     case CertainFileProblem::Link:
     case CertainFileProblem::NotAFile:
-        return Fail(CannotRun, Phrase(CertainFilePhrase(result.CertainFile)) + QLatin1Char(' ') +
-                                   a.Request.Options.CertainFile);
+        return Fail(CannotRun, Phrase(CertainFileProblemPhrase(result.CertainFile)) +
+                                   QLatin1Char(' ') + a.Request.Options.CertainFile);
     case CertainFileProblem::None:
         break;
     }

@@ -742,25 +742,7 @@ void MainWindow::WriteBackSettled(const SearchResult &result) {
 }
 
 void MainWindow::ShowRefusal(const SearchResult &result) {
-    const int certainFilePhrase = [&] {
-        switch (result.CertainFile) {
-        case CertainFileProblem::Empty:
-            return 44;
-        case CertainFileProblem::Missing:
-            return 45;
-        case CertainFileProblem::InvalidCharacters:
-            return 46;
-        case CertainFileProblem::Folder:
-            return 47;
-        case CertainFileProblem::Link:
-            return 48;
-        case CertainFileProblem::NotAFile:
-            return 49;
-        case CertainFileProblem::None:
-            break;
-        }
-        return 0;
-    }();
+    const int certainFilePhrase = CertainFileProblemPhrase(result.CertainFile);
     if (certainFilePhrase != 0) {
         ::ShowError(Phrase(certainFilePhrase));
         ui->CertainFileEd->setFocus();

@@ -230,6 +230,7 @@ FileInfo InfoFromStat(const struct stat &st, const char *name) {
     info.Attributes = AttributesOf(st, name);
     info.WriteTime = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     info.WriteTimeExtraNs = quint8(st.st_mtim.tv_nsec % 100);
+    info.ChangeTime = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     info.Device = st.st_dev;
     info.Inode = st.st_ino;
     return info;
@@ -355,6 +356,7 @@ bool FolderReader::Next(DirEntry &entry, bool &usable) {
     entry.Attributes = info.Attributes;
     entry.WriteTime = info.WriteTime;
     entry.WriteTimeExtraNs = info.WriteTimeExtraNs;
+    entry.ChangeTime = info.ChangeTime;
     entry.Device = info.Device;
     entry.Inode = info.Inode;
     usable = true;

@@ -72,6 +72,9 @@ struct DirEntry {
     quint32 Attributes = 0;
     qint64 WriteTime = 0;
     quint8 WriteTimeExtraNs = 0; // what WriteTime's 100-ns steps leave out
+    // When the file's inode last changed (ns since 1970): set by the system on
+    // every write, rename or new file, and no program can set it back.
+    qint64 ChangeTime = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
 };
@@ -201,6 +204,9 @@ struct FileInfo {
     quint32 Attributes = 0;
     qint64 WriteTime = 0;
     quint8 WriteTimeExtraNs = 0; // what WriteTime's 100-ns steps leave out
+    // When the file's inode last changed (ns since 1970): set by the system on
+    // every write, rename or new file, and no program can set it back.
+    qint64 ChangeTime = 0;
     quint64 Device = 0;
     quint64 Inode = 0;
 };

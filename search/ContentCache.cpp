@@ -16,7 +16,7 @@
 #include <tuple>
 
 namespace {
-const QByteArray Magic = QByteArrayLiteral("DUPLISCAN-CACHE1");
+const QByteArray Magic = QByteArrayLiteral("DUPLISCAN-CACHE2");
 const QString FileName = QStringLiteral("contents.cache");
 const QString LockName = QStringLiteral("contents.lock");
 
@@ -27,7 +27,7 @@ int Today() {
 }
 
 auto Tied(const CacheKey &k) {
-    return std::tie(k.Device, k.Inode, k.Size, k.WriteTime, k.WriteTimeExtraNs);
+    return std::tie(k.Device, k.Inode, k.Size, k.WriteTime, k.WriteTimeExtraNs, k.ChangeTime);
 }
 bool KeyLess(const CacheKey &a, const CacheKey &b) {
     return Tied(a) < Tied(b);
@@ -59,6 +59,7 @@ public:
         Put(key.Size);
         Put(key.WriteTime);
         Put(key.WriteTimeExtraNs);
+        Put(key.ChangeTime);
     }
 };
 
@@ -77,7 +78,7 @@ public:
     }
     bool GetKey(CacheKey &key) {
         return Get(key.Device) && Get(key.Inode) && Get(key.Size) && Get(key.WriteTime) &&
-               Get(key.WriteTimeExtraNs);
+               Get(key.WriteTimeExtraNs) && Get(key.ChangeTime);
     }
     bool GetBytes(QByteArray &out, quint32 length) {
         if (Bytes.size() - At < qsizetype(length))
@@ -190,7 +191,8 @@ struct ContentCache::Entries {
 };
 
 CacheKey CacheKeyOf(const FileRecord &record) {
-    return {record.Device, record.Inode, record.Size, record.WriteTime, record.WriteTimeExtraNs};
+    return {record.Device,           record.Inode,     record.Size, record.WriteTime,
+            record.WriteTimeExtraNs, record.ChangeTime};
 }
 
 ContentCache::ContentCache() = default;

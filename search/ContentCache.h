@@ -2,7 +2,10 @@
 // What the reads of earlier runs learnt about files (quick sums, picture
 // fingerprints), kept in the user's cache folder, so that a folder searched
 // again is not read again. An entry counts only for the very file it was made
-// from: the same device, inode, size and last-write time to the nanosecond.
+// from: the same device, inode, size and last-write time to the nanosecond,
+// and the same inode change time, which catches what the others miss: a file
+// rewritten with its write time set back (archivers, copy tools keeping
+// times) or a new file that got the inode number of a removed one.
 //
 // The cache is a help and never a condition: a cache file that is damaged,
 // locked by another running search or cannot be written leaves the run as it
@@ -27,6 +30,7 @@ struct CacheKey {
     qint64 Size = 0;
     qint64 WriteTime = 0; // 100-ns steps
     quint8 WriteTimeExtraNs = 0;
+    qint64 ChangeTime = 0;
     friend bool operator==(const CacheKey &, const CacheKey &) = default;
 };
 CacheKey CacheKeyOf(const FileRecord &record);

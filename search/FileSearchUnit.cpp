@@ -86,6 +86,7 @@ void EnumerateFolder(Platform::FolderReader &reader, QStringList &subfolders) {
         record->Attributes = entry.Attributes;
         record->WriteTime = entry.WriteTime;
         record->WriteTimeExtraNs = entry.WriteTimeExtraNs;
+        record->ChangeTime = entry.ChangeTime;
         record->Device = entry.Device;
         record->Inode = entry.Inode;
         const bool protectedFile =
@@ -187,6 +188,7 @@ bool AddCertainFile(const QString &path, bool requireExisting) {
             record->Attributes = info.Attributes;
             record->WriteTime = info.WriteTime;
             record->WriteTimeExtraNs = info.WriteTimeExtraNs;
+            record->ChangeTime = info.ChangeTime;
             record->Device = info.Device;
             record->Inode = info.Inode;
         } else if (requireExisting) {

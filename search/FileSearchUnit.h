@@ -22,6 +22,7 @@ struct FileRecord {
     // The file could not be opened or read; it takes no further part in the run.
     bool Unreadable = false;
     quint8 WriteTimeExtraNs = 0; // what WriteTime's 100-ns steps leave out
+    qint64 ChangeTime = 0;       // inode change, ns since 1970 (see Platform::FileInfo)
     // Identity of the file on disk, so two names of one file never pair up.
     quint64 Device = 0;
     quint64 Inode = 0;

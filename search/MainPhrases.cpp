@@ -87,3 +87,23 @@ const TMLStringList &MainFormPhrases() {
     }();
     return list;
 }
+
+int CertainFileProblemPhrase(CertainFileProblem problem) {
+    switch (problem) {
+    case CertainFileProblem::Empty:
+        return 44;
+    case CertainFileProblem::Missing:
+        return 45;
+    case CertainFileProblem::InvalidCharacters:
+        return 46;
+    case CertainFileProblem::Folder:
+        return 47;
+    case CertainFileProblem::Link:
+        return 48;
+    case CertainFileProblem::NotAFile:
+        return 49;
+    case CertainFileProblem::None:
+        break;
+    }
+    return 0;
+}
