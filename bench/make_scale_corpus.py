@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Generates a corpus of many small files with a fixed seed, for the scale figures.
 
-    make_scale_corpus.py COUNT DIR     COUNT files (1,000,000 for the figures)
+    make_scale_corpus.py COUNT DIR [SMALLEST]
+        COUNT files (1,000,000 for the scale figures; 500,000 with SMALLEST 1
+        for the exact search's small-file figures)
 
-Files of 1 to 4 KiB, random bytes, 100 to a folder in two levels of folders
+Files of SMALLEST bytes (default 1024) to 4 KiB, random bytes, 100 to a folder in two levels of folders
 (10,000 folders for a million files). One file in ten is an exact copy of an
 earlier one under another name. The names are those of the names corpus of
 make_corpus.py (words, camera names, track names; four in ten originals get
@@ -41,10 +43,11 @@ def names(rng, count):
 
 
 def main():
-    if len(sys.argv) != 3 or not sys.argv[1].isdigit():
+    if len(sys.argv) not in (3, 4) or not all(a.isdigit() for a in sys.argv[1:4:2]):
         sys.stderr.write(__doc__)
         return 2
     count, target = int(sys.argv[1]), sys.argv[2]
+    smallest = int(sys.argv[3]) if len(sys.argv) == 4 else 1024
     manifest = os.path.join(target, "manifest.txt")
     if os.path.exists(manifest):
         return 0
@@ -64,7 +67,7 @@ def main():
             data = rng.choice(contents)
             copies += 1
         else:
-            data = rng.randbytes(rng.randint(1024, 4096))
+            data = rng.randbytes(rng.randint(smallest, 4096))
             if len(contents) < 20000:
                 contents.append(data)
             else:
@@ -75,8 +78,8 @@ def main():
         total_bytes += len(data)
     os.rename(partial, os.path.join(target, "files"))
     with open(manifest, "w", encoding="utf-8") as f:
-        f.write("version %s\nseed %d\nfiles %d\nfolders %d\nbytes %d\ncopies %d\n" %
-                (VERSION, SEED + count, count, folders, total_bytes, copies))
+        f.write("version %s\nseed %d\nfiles %d\nsmallest %d\nfolders %d\nbytes %d\ncopies %d\n" %
+                (VERSION, SEED + count, count, smallest, folders, total_bytes, copies))
     return 0
 
 

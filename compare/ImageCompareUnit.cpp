@@ -39,6 +39,10 @@ struct ImageCompareState {
     // into CoarseMemoryLimit; a record without one is always compared in full.
     std::vector<QByteArray> Coarse;
     qint64 CoarseBytes = 0;
+    // Copies of the stored fingerprints by record number, while they fit into
+    // CopyMemoryLimit, so that comparing them costs no read from the store.
+    std::vector<QByteArray> Copies;
+    qint64 CopyBytes = 0;
 };
 
 ImageCompareState &State() {
@@ -88,6 +92,9 @@ constexpr int CoarseRowStep = 8;
 // What the coarse parts of one run may take; the pictures beyond it are
 // compared in full, as before.
 constexpr qint64 CoarseMemoryLimit = 256LL * 1024 * 1024;
+// The pairwise loop reads a partner's fingerprint for every pair the coarse
+// bound lets through; thousands of pictures fit into this whole.
+constexpr qint64 CopyMemoryLimit = 128LL * 1024 * 1024;
 
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
@@ -130,6 +137,15 @@ qint32 HoldFingerprint(ImageCompareState &state, const QByteArray &fingerprint) 
 }
 
 void KeepCoarse(ImageCompareState &state, qint32 record, const QByteArray &fingerprint);
+
+void KeepCopy(ImageCompareState &state, qint32 record, const QByteArray &fingerprint) {
+    if (record <= 0 || state.CopyBytes + fingerprint.size() > CopyMemoryLimit)
+        return;
+    if (state.Copies.size() <= std::size_t(record))
+        state.Copies.resize(std::size_t(record) + 1);
+    state.Copies[std::size_t(record)] = fingerprint;
+    state.CopyBytes += fingerprint.size();
+}
 
 struct FingerprintHeader {
     qint32 Width = 0, Height = 0, SourceWidth = 0, SourceHeight = 0;
@@ -553,9 +569,13 @@ qint32 StoreFingerprint(const QByteArray &fingerprint) {
             state.StoreProblem = StoreProblemText(cause);
     }
     qint32 record = -1;
-    if (state.StoreProblem.isEmpty() && !state.Store->PutString(record, 0, fingerprint, 0)) {
-        record = -1;
-        state.StoreProblem = StoreProblemText(state.Store->ErrorString());
+    if (state.StoreProblem.isEmpty()) {
+        if (state.Store->PutString(record, 0, fingerprint, 0)) {
+            KeepCopy(state, record, fingerprint);
+        } else {
+            record = -1;
+            state.StoreProblem = StoreProblemText(state.Store->ErrorString());
+        }
     }
     if (record < 0)
         record = HoldFingerprint(state, fingerprint);
@@ -587,6 +607,9 @@ QByteArray FingerprintData(qint32 record) {
         const std::size_t index = std::size_t(record - state.FirstHeld);
         return index < state.Held.size() ? state.Held[index] : QByteArray();
     }
+    if (record > 0 && std::size_t(record) < state.Copies.size() &&
+        !state.Copies[std::size_t(record)].isEmpty())
+        return state.Copies[std::size_t(record)];
     QByteArray bytes;
     if (state.Store)
         state.Store->Read(record, bytes);
@@ -614,6 +637,8 @@ void ResetImageDatabase() {
     state.Failure.clear();
     state.Coarse = {};
     state.CoarseBytes = 0;
+    state.Copies = {};
+    state.CopyBytes = 0;
 }
 
 void ResetImageCompare() {

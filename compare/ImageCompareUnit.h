@@ -47,6 +47,9 @@ void ResetImageCompare();
 // each of ColourGrid x ColourGrid parts of the picture, row by row. The cells
 // fit into FingerprintBox x FingerprintBox; every picture gets at least one.
 inline constexpr int FingerprintBox = 200;
+// Raised whenever the fingerprint of a given file changes, so that fingerprints
+// kept from earlier runs are made anew.
+inline constexpr int FingerprintVersion = 1;
 inline constexpr int FingerprintHeaderSize = 16;
 inline constexpr int ColourGrid = 4;
 inline constexpr int ColourSignatureSize = ColourGrid * ColourGrid * 3;

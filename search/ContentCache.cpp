@@ -1,5 +1,6 @@
 #include "search/ContentCache.h"
 
+#include "compare/ImageCompareUnit.h"
 #include "platform/Platform.h"
 #include "platform/ReplacingFile.h"
 #include "search/FileSearchUnit.h"
@@ -16,14 +17,23 @@
 #include <tuple>
 
 namespace {
-const QByteArray Magic = QByteArrayLiteral("DUPLISCAN-CACHE2");
-const QString FileName = QStringLiteral("contents.cache");
+const QByteArray SumsMagic = QByteArrayLiteral("DUPLISCAN-CACHE3");
+const QString SumsFileName = QStringLiteral("contents.cache");
+// A fingerprint of another making would compare wrongly with fresh ones.
+const QByteArray PicturesMagic =
+    QByteArrayLiteral("DUPLISCAN-PICTURES") + QByteArray::number(FingerprintVersion);
+const QString PicturesFileName = QStringLiteral("pictures.cache");
 const QString LockName = QStringLiteral("contents.lock");
 
 std::optional<int> TodayOverride;
 
 int Today() {
     return TodayOverride ? *TodayOverride : int(QDateTime::currentSecsSinceEpoch() / 86400);
+}
+
+// Entries no run has looked up for CacheKeepDays.
+auto IsOld() {
+    return [oldest = Today() - CacheKeepDays](const auto &e) { return e.Day < oldest; };
 }
 
 auto Tied(const CacheKey &k) {
@@ -44,6 +54,24 @@ struct FingerprintEntry {
     qint32 Day = 0;
     QByteArray Bytes;
 };
+// The score of a picture's contents against another's (in this order) at one
+// least percentage; Key is the first file's, Partner the second's.
+struct PairEntry {
+    CacheKey Key;
+    CacheKey Partner;
+    qint32 Day = 0;
+    quint8 Least = 0;
+    qint8 Percent = 0;
+};
+auto PairTied(const PairEntry &e) {
+    return std::tuple_cat(Tied(e.Key), Tied(e.Partner), std::tie(e.Least));
+}
+bool PairLess(const PairEntry &a, const PairEntry &b) {
+    return PairTied(a) < PairTied(b);
+}
+bool SamePair(const PairEntry &a, const PairEntry &b) {
+    return PairTied(a) == PairTied(b);
+}
 
 // Little-endian fields, written and read in one order.
 class Writer {
@@ -103,8 +131,27 @@ quint64 Checksum(const char *data, qsizetype n) {
     return hash;
 }
 
+bool EntryLess(const SumEntry &a, const SumEntry &b) {
+    return KeyLess(a.Key, b.Key);
+}
+bool EntryLess(const FingerprintEntry &a, const FingerprintEntry &b) {
+    return KeyLess(a.Key, b.Key);
+}
+bool EntryLess(const PairEntry &a, const PairEntry &b) {
+    return PairLess(a, b);
+}
+bool SameEntry(const SumEntry &a, const SumEntry &b) {
+    return a.Key == b.Key;
+}
+bool SameEntry(const FingerprintEntry &a, const FingerprintEntry &b) {
+    return a.Key == b.Key;
+}
+bool SameEntry(const PairEntry &a, const PairEntry &b) {
+    return SamePair(a, b);
+}
+
 template <typename Entry> void Merge(std::vector<Entry> &kept, std::vector<Entry> &added) {
-    auto less = [](const Entry &a, const Entry &b) { return KeyLess(a.Key, b.Key); };
+    auto less = [](const Entry &a, const Entry &b) { return EntryLess(a, b); };
     std::stable_sort(added.begin(), added.end(), less);
     std::vector<Entry> merged;
     merged.reserve(kept.size() + added.size());
@@ -113,10 +160,9 @@ template <typename Entry> void Merge(std::vector<Entry> &kept, std::vector<Entry
                std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
                std::back_inserter(merged), less);
     merged.erase(std::unique(merged.begin(), merged.end(),
-                             [](const Entry &a, const Entry &b) { return a.Key == b.Key; }),
+                             [](const Entry &a, const Entry &b) { return SameEntry(a, b); }),
                  merged.end());
-    const int oldest = Today() - CacheKeepDays;
-    std::erase_if(merged, [oldest](const Entry &e) { return e.Day < oldest; });
+    std::erase_if(merged, IsOld());
     kept = std::move(merged);
     added.clear();
 }
@@ -127,72 +173,152 @@ template <typename Entry> Entry *Find(std::vector<Entry> &entries, const CacheKe
                          [](const Entry &e, const CacheKey &k) { return KeyLess(e.Key, k); });
     return at != entries.end() && at->Key == key ? &*at : nullptr;
 }
+
+// Each entry knows how it is written and read. A cache file is the magic,
+// one or more lists (a count, then the entries in key order), and a checksum
+// of all before it.
+void PutEntry(Writer &out, const SumEntry &e) {
+    out.PutKey(e.Key);
+    out.Put(e.PrefixHash);
+    out.Put(e.Sum);
+    out.Put(e.Day);
+}
+bool GetEntry(Reader &in, SumEntry &e) {
+    return in.GetKey(e.Key) && in.Get(e.PrefixHash) && in.Get(e.Sum) && in.Get(e.Day);
+}
+void PutEntry(Writer &out, const FingerprintEntry &e) {
+    out.PutKey(e.Key);
+    out.Put(e.Day);
+    out.Put(quint32(e.Bytes.size()));
+    out.Bytes.append(e.Bytes);
+}
+bool GetEntry(Reader &in, FingerprintEntry &e) {
+    quint32 length = 0;
+    return in.GetKey(e.Key) && in.Get(e.Day) && in.Get(length) && in.GetBytes(e.Bytes, length);
+}
+void PutEntry(Writer &out, const PairEntry &e) {
+    out.PutKey(e.Key);
+    out.PutKey(e.Partner);
+    out.Put(e.Day);
+    out.Put(e.Least);
+    out.Put(e.Percent);
+}
+bool GetEntry(Reader &in, PairEntry &e) {
+    return in.GetKey(e.Key) && in.GetKey(e.Partner) && in.Get(e.Day) && in.Get(e.Least) &&
+           in.Get(e.Percent);
+}
+
+template <typename Entry> bool GetList(Reader &in, std::vector<Entry> &entries) {
+    quint32 count = 0;
+    // Every entry takes more than a key's bytes; a count beyond that is damage.
+    if (!in.Get(count) || in.Left() / 40 < qsizetype(count))
+        return false;
+    entries.resize(count);
+    for (Entry &e : entries)
+        if (!GetEntry(in, e))
+            return false;
+    return std::is_sorted(entries.begin(), entries.end(),
+                          [](const Entry &a, const Entry &b) { return EntryLess(a, b); });
+}
+
+template <typename Entry> void PutList(Writer &out, const std::vector<Entry> &entries) {
+    out.Put(quint32(entries.size()));
+    for (const Entry &e : entries)
+        PutEntry(out, e);
+}
+
+// False for anything but a whole cache file of this program's making; the
+// lists are then empty, as if there were none.
+template <typename... Lists>
+bool LoadFile(const QString &path, const QByteArray &magic, Lists &...lists) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    bool whole = bytes.size() >= magic.size() + 8 && bytes.startsWith(magic);
+    const qsizetype body = bytes.size() - 8;
+    if (whole) {
+        const QByteArray stored = bytes.right(8);
+        Reader tail(stored);
+        quint64 check = 0;
+        whole = tail.Get(check) && check == Checksum(bytes.constData(), body);
+    }
+    if (whole) {
+        const QByteArray content = bytes.mid(magic.size(), body - magic.size());
+        Reader in(content);
+        whole = (GetList(in, lists) && ...) && in.Left() == 0;
+    }
+    if (!whole)
+        (lists.clear(), ...);
+    return whole;
+}
+
+template <typename... Lists>
+QByteArray SerializeLists(const QByteArray &magic, const Lists &...lists) {
+    Writer out;
+    out.Bytes.reserve(((qsizetype(lists.size()) * 49) + ...) + 64);
+    out.Bytes.append(magic);
+    (PutList(out, lists), ...);
+    out.Put(Checksum(out.Bytes.constData(), out.Bytes.size()));
+    return out.Bytes;
+}
+
+// Fingerprints are large (up to 40 KB a picture), and pairs many; past these
+// the entries used longest ago give way, so that a collection of photos does
+// not fill the disk.
+constexpr qint64 DefaultPictureCacheLimit = 512LL * 1024 * 1024;
+qint64 PictureCacheLimit = DefaultPictureCacheLimit;
+constexpr qint64 PairCacheLimit = 1'000'000;
+
+template <typename Entry, typename Cost>
+void KeepNewest(std::vector<Entry> &entries, qint64 limit, Cost cost) {
+    qint64 total = 0;
+    for (const Entry &e : entries)
+        total += cost(e);
+    if (total <= limit)
+        return;
+    std::vector<std::size_t> newestFirst(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        newestFirst[k] = k;
+    std::stable_sort(newestFirst.begin(), newestFirst.end(),
+                     [&](std::size_t a, std::size_t b) { return entries[a].Day > entries[b].Day; });
+    std::vector<bool> keep(entries.size(), false);
+    qint64 kept = 0;
+    for (const std::size_t k : newestFirst) {
+        kept += cost(entries[k]);
+        if (kept > limit)
+            break;
+        keep[k] = true;
+    }
+    std::size_t k = 0;
+    std::erase_if(entries, [&](const Entry &) { return !keep[k++]; });
+}
 } // namespace
 
 struct ContentCache::Entries {
     std::vector<SumEntry> Sums; // sorted by key
     std::vector<SumEntry> NewSums;
+    bool SumsChanged = false;
+    // Read only when a picture search asks for one.
+    bool FingerprintsLoaded = false;
     std::vector<FingerprintEntry> Fingerprints; // sorted by key
     std::vector<FingerprintEntry> NewFingerprints;
-
-    // False for anything but a whole cache file of this program's making.
-    bool Load(const QByteArray &bytes) {
-        if (bytes.size() < Magic.size() + 16 || !bytes.startsWith(Magic))
-            return false;
-        const qsizetype body = bytes.size() - 8;
-        const QByteArray stored = bytes.right(8);
-        Reader tail(stored);
-        quint64 check = 0;
-        if (!tail.Get(check) || check != Checksum(bytes.constData(), body))
-            return false;
-        const QByteArray content = bytes.mid(Magic.size(), body - Magic.size());
-        Reader in(content);
-        quint32 sums = 0, fingerprints = 0;
-        if (!in.Get(sums) || !in.Get(fingerprints) || in.Left() / 49 < qsizetype(sums))
-            return false;
-        Sums.resize(sums);
-        for (SumEntry &e : Sums)
-            if (!in.GetKey(e.Key) || !in.Get(e.PrefixHash) || !in.Get(e.Sum) || !in.Get(e.Day))
-                return false;
-        for (quint32 k = 0; k < fingerprints; ++k) {
-            FingerprintEntry e;
-            quint32 length = 0;
-            if (!in.GetKey(e.Key) || !in.Get(e.Day) || !in.Get(length) ||
-                !in.GetBytes(e.Bytes, length))
-                return false;
-            Fingerprints.push_back(std::move(e));
-        }
-        const auto less = [](const auto &a, const auto &b) { return KeyLess(a.Key, b.Key); };
-        return in.Left() == 0 && std::is_sorted(Sums.begin(), Sums.end(), less) &&
-               std::is_sorted(Fingerprints.begin(), Fingerprints.end(), less);
-    }
-
-    QByteArray Serialize() const {
-        Writer out;
-        out.Bytes.reserve(qsizetype(Sums.size()) * 49 + 64);
-        out.Bytes.append(Magic);
-        out.Put(quint32(Sums.size()));
-        out.Put(quint32(Fingerprints.size()));
-        for (const SumEntry &e : Sums) {
-            out.PutKey(e.Key);
-            out.Put(e.PrefixHash);
-            out.Put(e.Sum);
-            out.Put(e.Day);
-        }
-        for (const FingerprintEntry &e : Fingerprints) {
-            out.PutKey(e.Key);
-            out.Put(e.Day);
-            out.Put(quint32(e.Bytes.size()));
-            out.Bytes.append(e.Bytes);
-        }
-        out.Put(Checksum(out.Bytes.constData(), out.Bytes.size()));
-        return out.Bytes;
-    }
+    std::vector<PairEntry> Pairs; // sorted by both keys and the percentage
+    std::vector<PairEntry> NewPairs;
+    bool FingerprintsChanged = false;
 };
 
 CacheKey CacheKeyOf(const FileRecord &record) {
     return {record.Device,           record.Inode,     record.Size, record.WriteTime,
             record.WriteTimeExtraNs, record.ChangeTime};
+}
+
+CacheKey KeyOfPath(const QString &path) {
+    const Platform::FileInfo info = Platform::StatPath(path, false);
+    if (!info.Exists)
+        return {};
+    return {info.Device,           info.Inode,     info.Size, info.WriteTime,
+            info.WriteTimeExtraNs, info.ChangeTime};
 }
 
 ContentCache::ContentCache() = default;
@@ -213,17 +339,12 @@ bool ContentCache::Open(const QString &folder) {
     if (!lock->tryLock(0))
         return false;
     Lock = std::move(lock);
-    FilePath = base + FileName;
+    Folder = base;
     Data = std::make_unique<Entries>();
-    QFile file(FilePath);
-    if (file.open(QIODevice::ReadOnly) && !Data->Load(file.readAll()))
-        Data = std::make_unique<Entries>(); // damaged: as if there were none
+    LoadFile(Folder + SumsFileName, SumsMagic, Data->Sums);
     // Entries of files that no run looks up any more go at the next save,
     // whatever this run finds.
-    const int oldest = Today() - CacheKeepDays;
-    const auto old = [oldest](const auto &e) { return e.Day < oldest; };
-    Changed = std::any_of(Data->Sums.begin(), Data->Sums.end(), old) ||
-              std::any_of(Data->Fingerprints.begin(), Data->Fingerprints.end(), old);
+    Data->SumsChanged = std::any_of(Data->Sums.begin(), Data->Sums.end(), IsOld());
     return true;
 }
 
@@ -235,7 +356,7 @@ std::vector<FileIdentity> ContentCache::OwnFiles() const {
     std::vector<FileIdentity> files;
     if (!IsOpen())
         return files;
-    for (const QString &path : {FilePath, Lock->fileName()})
+    for (const QString &path : {Folder + SumsFileName, Folder + PicturesFileName, Lock->fileName()})
         if (const Platform::FileInfo info = Platform::StatPath(path, false); info.Exists)
             files.push_back({info.Device, info.Inode});
     return files;
@@ -247,7 +368,7 @@ bool ContentCache::FindQuickSum(const CacheKey &key, quint32 &sum, quint64 &pref
         return false;
     sum = e->Sum;
     prefixHash = e->PrefixHash;
-    Changed = Changed || e->Day != Today();
+    Data->SumsChanged = Data->SumsChanged || e->Day != Today();
     e->Day = Today();
     return true;
 }
@@ -256,44 +377,98 @@ void ContentCache::KeepQuickSum(const CacheKey &key, quint32 sum, quint64 prefix
     if (!IsOpen())
         return;
     Data->NewSums.push_back({key, prefixHash, sum, Today()});
-    Changed = true;
+    Data->SumsChanged = true;
+}
+
+void ContentCache::LoadFingerprints() {
+    if (Data->FingerprintsLoaded)
+        return;
+    Data->FingerprintsLoaded = true;
+    LoadFile(Folder + PicturesFileName, PicturesMagic, Data->Fingerprints, Data->Pairs);
+    Data->FingerprintsChanged =
+        std::any_of(Data->Fingerprints.begin(), Data->Fingerprints.end(), IsOld()) ||
+        std::any_of(Data->Pairs.begin(), Data->Pairs.end(), IsOld());
 }
 
 bool ContentCache::FindFingerprint(const CacheKey &key, QByteArray &fingerprint) {
-    FingerprintEntry *e = IsOpen() ? Find(Data->Fingerprints, key) : nullptr;
+    if (!IsOpen())
+        return false;
+    LoadFingerprints();
+    FingerprintEntry *e = Find(Data->Fingerprints, key);
     if (!e)
         return false;
     fingerprint = e->Bytes;
-    Changed = Changed || e->Day != Today();
+    Data->FingerprintsChanged = Data->FingerprintsChanged || e->Day != Today();
     e->Day = Today();
     return true;
 }
 
 void ContentCache::KeepFingerprint(const CacheKey &key, const QByteArray &fingerprint) {
-    if (!IsOpen())
+    if (!IsOpen() || fingerprint.isEmpty())
         return;
+    LoadFingerprints();
     Data->NewFingerprints.push_back({key, Today(), fingerprint});
-    Changed = true;
+    Data->FingerprintsChanged = true;
+}
+
+bool ContentCache::FindPairPercent(const CacheKey &first, const CacheKey &second, quint8 least,
+                                   int &percent) {
+    if (!IsOpen())
+        return false;
+    LoadFingerprints();
+    const PairEntry wanted{first, second, 0, least, 0};
+    const auto at = std::lower_bound(Data->Pairs.begin(), Data->Pairs.end(), wanted, PairLess);
+    if (at == Data->Pairs.end() || !SamePair(*at, wanted))
+        return false;
+    percent = at->Percent;
+    Data->FingerprintsChanged = Data->FingerprintsChanged || at->Day != Today();
+    at->Day = Today();
+    return true;
+}
+
+void ContentCache::KeepPairPercent(const CacheKey &first, const CacheKey &second, quint8 least,
+                                   int percent) {
+    if (!IsOpen() || percent < -1 || percent > 100)
+        return;
+    LoadFingerprints();
+    Data->NewPairs.push_back({first, second, Today(), least, qint8(percent)});
+    Data->FingerprintsChanged = true;
 }
 
 bool ContentCache::Save() {
-    if (!IsOpen() || !Changed)
+    if (!IsOpen())
         return true;
-    Merge(Data->Sums, Data->NewSums);
-    Merge(Data->Fingerprints, Data->NewFingerprints);
     // A full disk or a folder gone read-only leaves the last cache in place.
-    if (!Platform::ReplaceFileContent(FilePath, Data->Serialize()))
-        return false;
-    Changed = false;
-    return true;
+    bool saved = true;
+    if (Data->SumsChanged) {
+        Merge(Data->Sums, Data->NewSums);
+        Data->SumsChanged = !Platform::ReplaceFileContent(Folder + SumsFileName,
+                                                          SerializeLists(SumsMagic, Data->Sums));
+        saved = !Data->SumsChanged;
+    }
+    if (Data->FingerprintsChanged) {
+        Merge(Data->Fingerprints, Data->NewFingerprints);
+        Merge(Data->Pairs, Data->NewPairs);
+        KeepNewest(Data->Fingerprints, PictureCacheLimit,
+                   [](const FingerprintEntry &e) { return e.Bytes.size() + 64; });
+        KeepNewest(Data->Pairs, PairCacheLimit, [](const PairEntry &) { return 1; });
+        Data->FingerprintsChanged = !Platform::ReplaceFileContent(
+            Folder + PicturesFileName,
+            SerializeLists(PicturesMagic, Data->Fingerprints, Data->Pairs));
+        saved = saved && !Data->FingerprintsChanged;
+    }
+    return saved;
 }
 
 void ContentCache::Close() {
     Save();
     Data.reset();
     Lock.reset(); // unlocks
-    FilePath.clear();
-    Changed = false;
+    Folder.clear();
+}
+
+void ContentCache::SetPictureLimitForTests(qint64 bytes) {
+    PictureCacheLimit = bytes > 0 ? bytes : DefaultPictureCacheLimit;
 }
 
 void ContentCache::SetTodayForTests(int day) {
@@ -312,11 +487,15 @@ ContentCache &RunCache() {
 
 CacheClearing ClearCache(const QString &folder) {
     const QString base = Platform::WithTrailingDelimiter(folder);
-    if (!QFile::exists(base + FileName))
+    const QStringList files{base + SumsFileName, base + PicturesFileName};
+    if (std::none_of(files.begin(), files.end(), [](const QString &f) { return QFile::exists(f); }))
         return CacheClearing::Cleared;
     QLockFile lock(base + LockName);
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
         return CacheClearing::InUse;
-    return QFile::remove(base + FileName) ? CacheClearing::Cleared : CacheClearing::Failed;
+    bool removed = true;
+    for (const QString &file : files)
+        removed = (!QFile::exists(file) || QFile::remove(file)) && removed;
+    return removed ? CacheClearing::Cleared : CacheClearing::Failed;
 }

@@ -34,6 +34,9 @@ struct CacheKey {
     friend bool operator==(const CacheKey &, const CacheKey &) = default;
 };
 CacheKey CacheKeyOf(const FileRecord &record);
+// The key of the file at the path as it is now (a link not followed); all
+// zero when it is gone.
+CacheKey KeyOfPath(const QString &path);
 
 // Entries of files no run has looked up for this many days are dropped.
 inline constexpr int CacheKeepDays = 30;
@@ -57,9 +60,18 @@ public:
     void KeepQuickSum(const CacheKey &key, quint32 sum, quint64 prefixHash);
     bool FindFingerprint(const CacheKey &key, QByteArray &fingerprint);
     void KeepFingerprint(const CacheKey &key, const QByteArray &fingerprint);
+    // The contents score of two pictures that could not be compared as
+    // pictures, the first file against the second, when the least percentage
+    // asked for was least (-1: below it). Kept with the fingerprints.
+    bool FindPairPercent(const CacheKey &first, const CacheKey &second, quint8 least, int &percent);
+    void KeepPairPercent(const CacheKey &first, const CacheKey &second, quint8 least, int percent);
 
+    // Quick sums and fingerprints live in two files; the fingerprints are
+    // read at the first call that needs them, so that searches without
+    // pictures do not pay for them. A fingerprint that is empty (no picture)
+    // is not kept.
     // Writes what changed since the last save; false when that failed (the
-    // cache file is then as before).
+    // cache files are then as before).
     bool Save();
     // Saves, unlocks and forgets.
     void Close();
@@ -67,13 +79,15 @@ public:
     // The day number entries are stamped with (days since 1970); tests move
     // time on. Below 0: the real day again.
     static void SetTodayForTests(int day);
+    // How many bytes of fingerprints are kept; 0: the usual limit.
+    static void SetPictureLimitForTests(qint64 bytes);
 
 private:
     struct Entries;
+    void LoadFingerprints();
     std::unique_ptr<Entries> Data;
     std::unique_ptr<QLockFile> Lock;
-    QString FilePath;
-    bool Changed = false;
+    QString Folder; // with a trailing delimiter
 };
 
 // The folder of the cache: the window's QStandardPaths::CacheLocation, which

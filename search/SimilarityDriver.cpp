@@ -3,6 +3,7 @@
 #include "compare/ImageCompareUnit.h"
 #include "compare/ImageDecoder.h"
 #include "run/RunControl.h"
+#include "search/ContentCache.h"
 #include "search/WorkerReads.h"
 
 #include <algorithm>
@@ -111,28 +112,48 @@ int SimilarityPairs::NextCandidate(int /*i*/, int j) {
 // changes nothing the loop finds; only the record numbers follow the order in
 // which the threads finish. Files the loop would never reach (a certain file's
 // twins cut short by the limit, say) cost a decode they would not have, which
-// is cheap next to decoding the rest on one core.
+// is cheap next to decoding the rest on one core. Fingerprints of earlier runs
+// are taken from the cache for files that are still exactly as they were.
 bool SimilarityPairs::FingerprintAhead() {
     if (!Options.ImageMode || !StartupGdiplus())
         return true;
-    std::vector<int> files;
+    std::vector<int> pictures;
     for (int k = 0; k < int(Table.size()); ++k) {
         const FileRecord &record = *Table[std::size_t(k)].Record;
         if (record.ImageId == 0 && !record.Unreadable)
+            pictures.push_back(k);
+    }
+    if (pictures.size() < 2)
+        return true;
+    ContentCache &cache = RunCache();
+    std::vector<int> files;
+    QByteArray known;
+    for (const int k : pictures) {
+        FileRecord &record = *Table[std::size_t(k)].Record;
+        if (cache.FindFingerprint(CacheKeyOf(record), known))
+            record.ImageId = StoreFingerprint(known);
+        else
             files.push_back(k);
     }
-    if (files.size() < 2)
-        return true;
     const QString base = Context().CommonBaseFolder;
     std::mutex storing;
-    return ReadOnWorkers(files.size(), 0, [&](std::size_t m, ReadWorkspace &workspace) {
-        FileEntry &entry = Table[std::size_t(files[m])];
-        workspace.Path.resize(0);
-        workspace.Path.append(base).append(entry.Text);
-        const QByteArray fingerprint = FileFingerprint(workspace.Path);
-        const std::lock_guard<std::mutex> lock(storing);
-        entry.Record->ImageId = StoreFingerprint(fingerprint);
-    });
+    const bool complete =
+        ReadOnWorkers(files.size(), 0, [&](std::size_t m, ReadWorkspace &workspace) {
+            FileEntry &entry = Table[std::size_t(files[m])];
+            workspace.Path.resize(0);
+            workspace.Path.append(base).append(entry.Text);
+            const QByteArray fingerprint = FileFingerprint(workspace.Path);
+            // Kept for later runs only when the file decoded was the one scanned.
+            const CacheKey key = CacheKeyOf(*entry.Record);
+            const bool unchanged = !fingerprint.isEmpty() && KeyOfPath(workspace.Path) == key;
+            const std::lock_guard<std::mutex> lock(storing);
+            entry.Record->ImageId = StoreFingerprint(fingerprint);
+            if (unchanged)
+                cache.KeepFingerprint(key, fingerprint);
+        });
+    // Also after a stop: what was decoded is kept for the next run.
+    cache.Save();
+    return complete;
 }
 
 int SimilarityPairs::ImagePercent(int i, int j) {
@@ -182,6 +203,26 @@ int SimilarityPairs::ContentPercent(int i, int j) {
         else if (unreadable == SecondUnreadable)
             b.Unreadable = true;
     }
+    return p;
+}
+
+// Pictures of another shape but nearly the same size are compared by their
+// bytes, which reads both whole for every such pair: on a second run over the
+// same pictures that would be most of the time left. The score is a property
+// of the two files, kept like their fingerprints.
+int SimilarityPairs::PictureContentPercent(int i, int j) {
+    const FileRecord &a = *Table[std::size_t(i)].Record;
+    const FileRecord &b = *Table[std::size_t(j)].Record;
+    const CacheKey first = CacheKeyOf(a), second = CacheKeyOf(b);
+    const quint8 least = quint8(Options.ContentPercent);
+    ContentCache &cache = RunCache();
+    int p = 0;
+    if (cache.FindPairPercent(first, second, least, p))
+        return p;
+    p = ContentPercent(i, j);
+    if (!a.Unreadable && !b.Unreadable && !StopOrTerminate() && KeyOfPath(HeadPath) == first &&
+        KeyOfPath(PartnerPath) == second)
+        cache.KeepPairPercent(first, second, least, p);
     return p;
 }
 
@@ -253,7 +294,7 @@ PairDriver::Verdict SimilarityPairs::TestPair(int i, int j, quint8 &percent) {
             return Verdict::Skip;
     }
     if (p == 0)
-        p = ContentPercent(i, j);
+        p = Options.ImageMode ? PictureContentPercent(i, j) : ContentPercent(i, j);
     if (a.Unreadable || b.Unreadable)
         return Verdict::Skip;
 

@@ -43,6 +43,7 @@ private:
     void BuildSizeOrder();
     int ImagePercent(int i, int j);
     int ContentPercent(int i, int j);
+    int PictureContentPercent(int i, int j);
     ByteComparison SameContents(int i, int j, qint64 scannedSize);
     std::optional<quint64> PrefixHash(int k, const QString &path);
 

@@ -1,15 +1,19 @@
 #include "search/ContentCache.h"
 
+#include "compare/ImageCompareUnit.h"
+#include "compare/ImageDecoder.h"
 #include "platform/Platform.h"
 #include "search/FileSearchUnit.h"
 #include "search/SearchRequest.h"
 
 #include "TestSupport.h"
 
+#include <QImage>
 #include <QLockFile>
 #include <QTest>
 
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 
@@ -33,6 +37,32 @@ class TestContentCache : public QObject {
         request.Options.MaxDuplicates = 0;
         request.CacheFolder = Folder();
         return RunSearch(request);
+    }
+
+    SearchResult SearchPictures(const QString &folder = QString()) {
+        SearchRequest request;
+        request.Folder1 = folder.isEmpty() ? S->Root : folder;
+        request.Options.MaxDuplicates = 0;
+        request.Options.ImageMode = true;
+        request.Options.ContentPercent = 95;
+        request.CacheFolder = Folder();
+        return RunSearch(request);
+    }
+
+    // What a run finds out about these files, as if an earlier run had.
+    void Plant(const std::function<void(ContentCache &)> &plant) {
+        ContentCache cache;
+        QVERIFY(cache.Open(Folder()));
+        plant(cache);
+        QVERIFY(cache.Save());
+    }
+
+    static QImage Pattern(int w, int h, int seed) {
+        QImage image(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, qRgb((x * seed) % 256, (y * 7 + seed) % 256, (x ^ y) % 256));
+        return image;
     }
 
     // Whether the cache has a quick sum for the file as it is now.
@@ -81,6 +111,7 @@ private slots:
         S.reset();
         CacheHome.reset();
         ContentCache::SetTodayForTests(-1);
+        ContentCache::SetPictureLimitForTests(0);
     }
 
     void onlyAnEntryOfTheSameFileIsUsed_data() {
@@ -167,6 +198,75 @@ private slots:
         QCOMPARE(Cached(c), kept);
     }
 
+    // A fingerprint or a score of two pictures is used for exactly the files
+    // it was made from: planting a false one shows that it is used, and that
+    // a file rewritten with its old write time is decoded and read again.
+    void picturesFromTheCache_data() {
+        QTest::addColumn<QSize>("shapeB");
+        QTest::addColumn<bool>("byScore"); // else by fingerprint
+        QTest::newRow("fingerprint") << QSize(100, 80) << false;
+        QTest::newRow("score of another shape") << QSize(80, 100) << true;
+    }
+    void picturesFromTheCache() {
+        QFETCH(QSize, shapeB);
+        QFETCH(bool, byScore);
+        if (!StartupGdiplus())
+            QSKIP("no picture decoders");
+        const QString a = S->Root + "a.bmp", b = S->Root + "b.bmp";
+        QVERIFY(Pattern(100, 80, 3).save(a) &&
+                Pattern(shapeB.width(), shapeB.height(), 11).save(b));
+        QCOMPARE(SearchPictures().Matches, 0);
+        QVERIFY(QFile::exists(Folder() + "/pictures.cache"));
+
+        const CacheKey keyA = KeyOfPath(a), keyB = KeyOfPath(b);
+        Plant([&](ContentCache &cache) {
+            QByteArray fingerprint;
+            QVERIFY(cache.FindFingerprint(keyA, fingerprint));
+            if (byScore) {
+                cache.KeepPairPercent(keyA, keyB, 95, 98);
+                cache.KeepPairPercent(keyB, keyA, 95, 98);
+            } else {
+                cache.KeepFingerprint(keyB, fingerprint);
+            }
+        });
+        QCOMPARE(SearchPictures().Matches, 1);
+        QVERIFY(Rewrite(b, ReadAll(b), false, false));
+        QCOMPARE(SearchPictures().Matches, 0);
+
+        // A damaged cache is one the run does without.
+        QVERIFY(WriteFile(Folder() + "/pictures.cache", RandomData(3000, 5)));
+        QCOMPARE(SearchPictures().Matches, 0);
+        ContentCache cache;
+        QByteArray fingerprint;
+        QVERIFY(cache.Open(Folder()) && cache.FindFingerprint(KeyOfPath(b), fingerprint));
+    }
+
+    // Past the limit the fingerprints looked up longest ago go first.
+    void fingerprintsBeyondTheLimitGoOldestFirst() {
+        if (!StartupGdiplus())
+            QSKIP("no picture decoders");
+        const QString old1 = S->Root + "old/1.bmp", old2 = S->Root + "old/2.bmp";
+        const QString new1 = S->Root + "new/1.bmp", new2 = S->Root + "new/2.bmp";
+        QVERIFY(QDir().mkpath(S->Root + "old") && QDir().mkpath(S->Root + "new"));
+        QVERIFY(Pattern(100, 80, 1).save(old1) && Pattern(100, 80, 2).save(old2) &&
+                Pattern(100, 80, 5).save(new1) && Pattern(100, 80, 9).save(new2));
+        const QByteArray one = FileFingerprint(old1);
+        // Room for three fingerprints, with what each entry costs besides.
+        ContentCache::SetPictureLimitForTests(3 * (one.size() + 64));
+        ContentCache::SetTodayForTests(20000);
+        SearchPictures(S->Root + "old/");
+        ContentCache::SetTodayForTests(20001);
+        SearchPictures(S->Root + "new/");
+        const auto found = [&](const QString &path) {
+            ContentCache cache;
+            QByteArray fingerprint;
+            return cache.Open(Folder()) && cache.FindFingerprint(KeyOfPath(path), fingerprint);
+        };
+        QVERIFY(found(new1) && found(new2));
+        ContentCache::SetPictureLimitForTests(0);
+        QCOMPARE(int(found(old1)) + int(found(old2)), 1);
+    }
+
     void commandLineOptions() {
         S->Write("x1", "same");
         S->Write("x2", "same");
@@ -197,8 +297,9 @@ private slots:
             QVERIFY(held.Err.contains(QFile::encodeName(Folder())));
             QVERIFY(QFile::exists(CacheFile()));
         }
+        QVERIFY(WriteFile(Folder() + "/pictures.cache", "fingerprints"));
         QCOMPARE(cli({"--clear-cache"}).ExitCode, 0);
-        QVERIFY(!QFile::exists(CacheFile()));
+        QVERIFY(!QFile::exists(CacheFile()) && !QFile::exists(Folder() + "/pictures.cache"));
         QCOMPARE(cli({"--clear-cache"}).ExitCode, 0);
     }
 };
