@@ -95,6 +95,10 @@ constexpr qint64 CoarseMemoryLimit = 256LL * 1024 * 1024;
 // The pairwise loop reads a partner's fingerprint for every pair the coarse
 // bound lets through; thousands of pictures fit into this whole.
 constexpr qint64 CopyMemoryLimit = 128LL * 1024 * 1024;
+// A JPEG decoded at a reduced scale keeps at least this many pixels for each
+// fingerprint cell in both directions, so a cell's mean grey stays within a
+// grey step or so of the one the full picture gives.
+constexpr int DecodedPixelsPerCell = 4;
 
 // Another store made in the same millisecond (a second instance of the program)
 // or any other file that happens to carry the name is never touched: the next
@@ -360,30 +364,40 @@ int PassScore(qint64 equal, qint64 total, int pass, int firstScore) {
 
 } // namespace
 
-QByteArray MakeFingerprint(QImage bitmap) {
+QSize FingerprintCells(const QSize &picture) {
+    const int W = picture.width(), H = picture.height();
+    const double s = FitScale(W, H, FingerprintBox, FingerprintBox);
+    if (s >= 1.0)
+        return picture;
+    // A picture far wider than high, or the reverse, still gets one row or
+    // column of cells.
+    return {qMax(1, ScaledLength(W, s, FingerprintBox)),
+            qMax(1, ScaledLength(H, s, FingerprintBox))};
+}
+
+QByteArray MakeFingerprint(QImage bitmap, QSize pictureSize) {
     if (bitmap.isNull())
         return {};
     ToBitmapFormat(bitmap);
     if (bitmap.isNull())
         return {};
     const int W = bitmap.width(), H = bitmap.height();
-    const double s = FitScale(W, H, FingerprintBox, FingerprintBox);
-    int w = W, h = H;
-    if (s < 1.0) {
-        // A picture far wider than high, or the reverse, still gets one row or
-        // column of cells.
-        w = qMax(1, ScaledLength(W, s, FingerprintBox));
-        h = qMax(1, ScaledLength(H, s, FingerprintBox));
+    QSize grid = FingerprintCells(pictureSize.isValid() ? pictureSize : bitmap.size());
+    if (!pictureSize.isValid() || grid.width() > W || grid.height() > H) {
+        pictureSize = bitmap.size(); // a bitmap too small stands only for itself
+        grid = FingerprintCells(pictureSize);
     }
+    const int w = grid.width(), h = grid.height();
+    const bool everyPixel = w == W && h == H;
     QByteArray fingerprint;
     fingerprint.reserve(FingerprintHeaderSize + qsizetype(w) * h + ColourSignatureSize);
-    AppendHeader(fingerprint, w, h, W, H);
+    AppendHeader(fingerprint, w, h, pictureSize.width(), pictureSize.height());
     fingerprint.resize(FingerprintHeaderSize + qsizetype(w) * h);
     auto *grey = reinterpret_cast<uchar *>(fingerprint.data()) + FingerprintHeaderSize;
 
     ColourSignature colours(w, h);
     std::vector<ColourSums> cells(static_cast<std::size_t>(w));
-    if (s >= 1.0) {
+    if (everyPixel) {
         // Every pixel is a cell of its own.
         for (int y = 0; y < H; ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(bitmap.constScanLine(y));
@@ -553,10 +567,13 @@ qint32 ImageFingerprint(const QString &path) {
 }
 
 QByteArray FileFingerprint(const QString &path) {
-    QImage bitmap = LoadImageAsBitmap(path);
+    QSize pictureSize;
+    QImage bitmap = LoadReducedBitmap(
+        path, [](QSize full) { return FingerprintCells(full) * DecodedPixelsPerCell; },
+        pictureSize);
     if (bitmap.isNull())
         return {};
-    return MakeFingerprint(std::move(bitmap));
+    return MakeFingerprint(std::move(bitmap), pictureSize);
 }
 
 qint32 StoreFingerprint(const QByteArray &fingerprint) {

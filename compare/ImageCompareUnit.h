@@ -49,12 +49,16 @@ void ResetImageCompare();
 inline constexpr int FingerprintBox = 200;
 // Raised whenever the fingerprint of a given file changes, so that fingerprints
 // kept from earlier runs are made anew.
-inline constexpr int FingerprintVersion = 1;
+inline constexpr int FingerprintVersion = 2;
 inline constexpr int FingerprintHeaderSize = 16;
 inline constexpr int ColourGrid = 4;
 inline constexpr int ColourSignatureSize = ColourGrid * ColourGrid * 3;
-// Empty only for a picture without pixels.
-QByteArray MakeFingerprint(QImage bitmap);
+// The cells of the fingerprint of a picture of that size.
+QSize FingerprintCells(const QSize &picture);
+// Empty only for a picture without pixels. The bitmap may be the picture
+// decoded at a reduced scale, as long as it has at least a pixel for every
+// cell; pictureSize is then the picture's own (else the bitmap's).
+QByteArray MakeFingerprint(QImage bitmap, QSize pictureSize = QSize());
 // The percentage of two fingerprints; 0 when they cannot be compared (their
 // heights differ by more than about 5 %, or either is malformed). The grey
 // cells give the percentage; colours that differ plainly give 1.

@@ -47,9 +47,23 @@ bool WithinPixelLimit(const QSize &size) {
     return qint64(size.width()) * qint64(size.height()) <= MaxImagePixels;
 }
 
+// The JPEG codec's own scaling, 1/2 to 1/8, decodes a fraction of the work.
+// Only a factor that divides both sides is taken: then the codec gives
+// exactly that size and nothing is resampled after it.
+QSize ReducedJpegSize(const QSize &full, const QSize &least) {
+    for (const int d : {8, 4, 2}) {
+        if (full.width() % d == 0 && full.height() % d == 0 && full.width() / d >= least.width() &&
+            full.height() / d >= least.height())
+            return full / d;
+    }
+    return full;
+}
+
 // Decodes the file into picture in whatever format the decoder gives, reading
-// it through bytes.
-bool DecodeFile(const QString &path, QImage &picture, QByteArray &bytes) {
+// it through bytes. With leastFor a JPEG may come at a reduced scale of at
+// least leastFor(its size); fullSize is the picture's own.
+bool DecodeFile(const QString &path, QImage &picture, QByteArray &bytes,
+                const LeastSize &leastFor = {}, QSize *fullSize = nullptr) {
     if (!ReadWholeFile(path, bytes))
         return false;
     // The buffer is read through a raw view so that the kept memory is never
@@ -67,16 +81,28 @@ bool DecodeFile(const QString &path, QImage &picture, QByteArray &bytes) {
     const QSize announced = reader.size();
     if (announced.isValid() && !WithinPixelLimit(announced))
         return false;
+    QSize wanted;
+    if (leastFor && announced.isValid() && reader.format() == "jpeg")
+        if (const QSize reduced = ReducedJpegSize(announced, leastFor(announced));
+            reduced != announced)
+            wanted = reduced;
+    if (wanted.isValid())
+        reader.setScaledSize(wanted);
     QImage decoded;
     if (!reader.read(&decoded) || decoded.isNull() || !WithinPixelLimit(decoded.size()))
         return false;
+    if (wanted.isValid() && decoded.size() != wanted)
+        return false; // the codec did not scale as it says; never a guess
+    if (fullSize)
+        *fullSize = wanted.isValid() ? announced : decoded.size();
     picture = std::move(decoded);
     return true;
 }
 
-QImage DecodeAsBitmap(const QString &path, QByteArray &bytes) {
+QImage DecodeAsBitmap(const QString &path, QByteArray &bytes, const LeastSize &leastFor = {},
+                      QSize *fullSize = nullptr) {
     QImage picture;
-    if (!DecodeFile(path, picture, bytes))
+    if (!DecodeFile(path, picture, bytes, leastFor, fullSize))
         return {};
     // Pixels keep their colour channels whatever their transparency, so a
     // picture and a copy saved without alpha give the same bitmap.
@@ -114,6 +140,12 @@ QImage LoadImageAsBitmap(const QString &path) {
     if (!StartupGdiplus())
         return {};
     return DecodeAsBitmap(path, ThreadFileBytes());
+}
+
+QImage LoadReducedBitmap(const QString &path, const LeastSize &leastFor, QSize &fullSize) {
+    if (!StartupGdiplus())
+        return {};
+    return DecodeAsBitmap(path, ThreadFileBytes(), leastFor, &fullSize);
 }
 
 QImage ImageLoader::LoadAsBitmap(const QString &path) {

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 // Pictures with more pixels than this count as undecodable, so that one huge or
 // forged file cannot take the machine's memory. The size in the file's header
 // is checked before anything is decoded.
@@ -32,6 +34,13 @@ bool StartupGdiplus();
 // The decoded picture in BitmapFormat, or a null QImage when the file cannot be
 // read or decoded, is empty, or is larger than the limits above.
 QImage LoadImageAsBitmap(const QString &path);
+// As LoadImageAsBitmap for a picture that is only looked at in coarse cells:
+// a JPEG whose sides allow it comes at the smallest of the codec's own
+// scales (1/2, 1/4, 1/8) that is still at least leastFor(its size) in both
+// directions, which saves most of its decoding. fullSize is the picture's own
+// size.
+using LeastSize = std::function<QSize(QSize)>;
+QImage LoadReducedBitmap(const QString &path, const LeastSize &leastFor, QSize &fullSize);
 // Decodes into an existing picture, keeping the file's own pixel format (and its
 // transparency) for display, as the tips pages need. False where
 // LoadImageAsBitmap gives null.

@@ -1,5 +1,6 @@
 #include "compare/Hex32Unit.h"
 #include "compare/ImageCompareUnit.h"
+#include "compare/ImageDecoder.h"
 
 #include "TestSupport.h"
 
@@ -74,6 +75,34 @@ private slots:
         QCOMPARE(fingerprint.size(), 16 + cells.width() * cells.height() + 48);
         QCOMPARE(int(uchar(fingerprint[16 + cells.width() * cells.height() - 1])), 231);
         QCOMPARE(fingerprint.right(48), QByteArray(48, char(231)));
+    }
+
+    // A large JPEG is decoded at a reduced scale where its sides allow one;
+    // its fingerprint still tells the picture's own size and stays within a
+    // grey step or two of the full decode's, cell by cell.
+    void aReducedJpegKeepsItsFingerprint_data() {
+        QTest::addColumn<QSize>("picture");
+        QTest::newRow("1600 x 1200, at a half") << QSize(1600, 1200);
+        QTest::newRow("4000 x 3000, at a quarter") << QSize(4000, 3000);
+        QTest::newRow("3000 x 4000, portrait") << QSize(3000, 4000);
+        QTest::newRow("1601 x 1200, decoded whole") << QSize(1601, 1200);
+    }
+    void aReducedJpegKeepsItsFingerprint() {
+        QFETCH(QSize, picture);
+        const QString path = Files.Path(QStringLiteral("photo.jpg"));
+        QVERIFY(Picture(picture.width(), picture.height()).save(path, nullptr, 90));
+        const QByteArray full = MakeFingerprint(LoadImageAsBitmap(path));
+        const QByteArray reduced = FileFingerprint(path);
+        QCOMPARE(reduced.size(), full.size());
+        QCOMPARE(reduced.left(16), full.left(16));
+        int largest = 0;
+        for (qsizetype k = 16; k < full.size(); ++k)
+            largest = qMax(largest, std::abs(int(uchar(full[k])) - int(uchar(reduced[k]))));
+        QVERIFY2(largest <= 3, qPrintable(QString::number(largest)));
+        const qint32 record = StoreFingerprint(full);
+        QCOMPARE(ImageSimilarity(reduced, record, true), 100);
+        if (picture.width() % 2)
+            QCOMPARE(reduced, full);
     }
 
     void samePictureAsBmpAndPngIsEqual() {
