@@ -25,6 +25,24 @@ void AppendHex(QByteArray &out, unsigned char byte) {
     out += digits[byte & 15];
 }
 
+void AppendUtf8(QByteArray &out, char32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
 // Characters that change the direction in which the text around them is shown,
 // so that a name could look like another ("txt.exe" as "exe.txt").
 bool IsDirectionControl(char16_t u) {
@@ -91,12 +109,18 @@ QByteArray EscapedPathLine(const QString &path) {
     for (qsizetype i = 0; i < path.size(); ++i) {
         const QChar c = path.at(i);
         const char16_t u = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < path.size() && path.at(i + 1).isLowSurrogate()) {
-            out += path.mid(i, 2).toUtf8();
+        // Nearly every character of a path is plain ASCII.
+        if (u >= 0x20 && u < 0x7F && u != '\\') {
+            out += char(u);
+        } else if (c.isHighSurrogate() && i + 1 < path.size() && path.at(i + 1).isLowSurrogate()) {
+            AppendUtf8(out, QChar::surrogateToUcs4(c, path.at(i + 1)));
             ++i;
-        } else if (!Platform::NameIsExact(QString(c))) {
+        } else if (c.isSurrogate()) {
             // A byte that is not UTF-8, carried as a lone surrogate.
-            AppendHex(out, static_cast<unsigned char>(Platform::EncodeName(QString(c)).at(0)));
+            if (!Platform::NameIsExact(QString(c)))
+                AppendHex(out, static_cast<unsigned char>(Platform::EncodeName(QString(c)).at(0)));
+            else
+                out += QString(c).toUtf8();
         } else if (u == '\\') {
             out += "\\\\";
         } else if (u == '\n') {
@@ -109,10 +133,12 @@ QByteArray EscapedPathLine(const QString &path) {
             // C1 controls (terminals may obey them, some readers split lines at
             // U+0085) and direction controls. Written as their UTF-8 bytes, so
             // \xHH always means a byte.
-            for (const char byte : QString(c).toUtf8())
+            QByteArray bytes;
+            AppendUtf8(bytes, u);
+            for (const char byte : bytes)
                 AppendHex(out, static_cast<unsigned char>(byte));
         } else {
-            out += QString(c).toUtf8();
+            AppendUtf8(out, u);
         }
     }
     return out + '\n';

@@ -239,6 +239,8 @@ private slots:
             {"next\xc2\x85line", "next\\xc2\\x85line"},
             {"csi\xc2\x9b", "csi\\xc2\\x9b"},
             {"caf\xc3\xa9", "caf\xc3\xa9"},
+            {"smile\xf0\x9f\x98\x80", "smile\xf0\x9f\x98\x80"},
+            {"del\x7f", "del\\x7f"},
             // Direction controls, which could show "fdp.txt" as "txt.pdf".
             {"rlo\xe2\x80\xae"
              "fdp.txt",
