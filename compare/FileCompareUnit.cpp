@@ -119,11 +119,10 @@ QuickRead ReadQuickSum(const QString &path, char *buffer, Platform::FolderCache 
     return read;
 }
 
-ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize) {
-    if (!BufferA && !AllocCompareBuffers())
-        return ByteComparison::Unreadable;
+ByteComparison CompareFileBytes(const QString &first, const QString &second, qint64 scannedSize,
+                                const CompareRoom &room) {
     Platform::ReadFile a, b;
-    if (!a.Open(first, &FirstFolders) || !b.Open(second))
+    if (!a.Open(first, room.FirstFolders) || !b.Open(second))
         return ByteComparison::Unreadable;
     const qint64 size = scannedSize;
     if (a.Size() != size || b.Size() != size)
@@ -131,21 +130,20 @@ ByteComparison FilesEqual(const QString &first, const QString &second, qint64 sc
     qint64 remaining = size;
     bool firstChunk = true;
     while (remaining > 0) {
-        qint64 chunk = std::min(remaining, CompareBufferSize);
+        qint64 chunk = std::min(remaining, room.BufferSize);
         if (firstChunk) {
             // Files that differ mostly do so near the start: a large file is
             // first compared over the quick sum's bytes only.
             if (size > 204800 && chunk > QuickChunk)
                 chunk = QuickChunk;
         } else {
-            ProcessMessages();
-            if (RunState() == RunStateValue::StopRequested)
+            if (!room.GoOn())
                 return ByteComparison::Stopped;
             if (!SkipCommonHole(a, b, size - remaining, remaining))
                 return ByteComparison::Unreadable;
             if (remaining == 0)
                 break;
-            chunk = std::min(remaining, CompareBufferSize);
+            chunk = std::min(remaining, room.BufferSize);
         }
         firstChunk = false;
         // The last piece is read together with the test that nothing follows
@@ -153,25 +151,33 @@ ByteComparison FilesEqual(const QString &first, const QString &second, qint64 sc
         // were read.
         if (chunk == remaining) {
             bool followsA = false, followsB = false;
-            if (!a.ReadLast(BufferA.get(), chunk, followsA) ||
-                !b.ReadLast(BufferB.get(), chunk, followsB))
+            if (!a.ReadLast(room.A, chunk, followsA) || !b.ReadLast(room.B, chunk, followsB))
                 return ByteComparison::Unreadable;
             if (Trace)
                 Trace->ChunkRead(chunk);
-            return !followsA && !followsB &&
-                           std::memcmp(BufferA.get(), BufferB.get(), std::size_t(chunk)) == 0
+            return !followsA && !followsB && std::memcmp(room.A, room.B, std::size_t(chunk)) == 0
                        ? ByteComparison::Equal
                        : ByteComparison::Different;
         }
-        if (!a.ReadExactly(BufferA.get(), chunk) || !b.ReadExactly(BufferB.get(), chunk))
+        if (!a.ReadExactly(room.A, chunk) || !b.ReadExactly(room.B, chunk))
             return ByteComparison::Unreadable;
         if (Trace)
             Trace->ChunkRead(chunk);
-        if (std::memcmp(BufferA.get(), BufferB.get(), std::size_t(chunk)) != 0)
+        if (std::memcmp(room.A, room.B, std::size_t(chunk)) != 0)
             return ByteComparison::Different;
         remaining -= chunk;
     }
     return a.AtEnd() && b.AtEnd() ? ByteComparison::Equal : ByteComparison::Different;
+}
+
+ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize) {
+    if (!BufferA && !AllocCompareBuffers())
+        return ByteComparison::Unreadable;
+    const CompareRoom room{BufferA.get(), BufferB.get(), CompareBufferSize, &FirstFolders, [] {
+                               ProcessMessages();
+                               return RunState() != RunStateValue::StopRequested;
+                           }};
+    return CompareFileBytes(first, second, scannedSize, room);
 }
 
 bool HashFileRange(const QString &path, qint64 expectedSize, qint64 from, qint64 to, char *buffer,

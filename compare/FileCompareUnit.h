@@ -59,6 +59,19 @@ enum class ByteComparison { Equal, Different, Unreadable, Stopped };
 // bytes end: a file that changed its size since the scan or grows during the
 // comparison is Different.
 ByteComparison FilesEqual(const QString &first, const QString &second, qint64 scannedSize);
+// FilesEqual in the caller's own room, so that other threads may compare at
+// the same time: two buffers of bufferSize bytes, a folder cache for the first
+// file's folders (may be null), and what is asked between two pieces (false:
+// Stopped).
+struct CompareRoom {
+    char *A = nullptr;
+    char *B = nullptr;
+    qint64 BufferSize = 0;
+    Platform::FolderCache *FirstFolders = nullptr;
+    std::function<bool()> GoOn;
+};
+ByteComparison CompareFileBytes(const QString &first, const QString &second, qint64 scannedSize,
+                                const CompareRoom &room);
 
 // The smaller size as a percentage of the larger, 0 when either is below 200
 // bytes. No block comparison can score more, so it bounds a pair from above.

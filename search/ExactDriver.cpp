@@ -128,22 +128,64 @@ public:
     // loop starts soon and a stop keeps the blocks found before large files
     // are read through; files that still share that window with two others
     // are read on once the loop reaches them (FollowTails).
-    void HashTailsAhead() {
+    // False when the run was stopped meanwhile.
+    bool HashTailsAhead() {
         if (!BySums || !Options.CertainFile.isEmpty())
-            return;
+            return true;
         const int n = int(Table.size());
         std::vector<int> files(std::size_t(n), 0);
         std::iota(files.begin(), files.end(), 0);
         files = CrowdedFiles(files, QuickChunk);
         if (files.empty())
-            return;
+            return true;
         Tails.assign(std::size_t(n), Tail());
         ByTails = true;
         if (!HashTails(files, QuickChunk, QuickChunk + FirstTailWindow))
-            return; // stopped: the loop turns this into the run's outcome
+            return false; // stopped: the loop turns this into the run's outcome
         for (const int k : CrowdedFiles(files, QuickChunk + FirstTailWindow))
             Tails[std::size_t(k)].Pending = true;
         Chain.Build(n, [&](int k) { return KeyOf(k); });
+        return true;
+    }
+
+    // The loop compares the first file of a chain with each later one byte for
+    // byte, one pair after another, on one thread. Those comparisons are made
+    // here on the worker threads instead, and the loop takes their results
+    // when it comes to the pair (a comparison depends on the two files alone).
+    // Any other pair, such as the heads that files unequal to their chain's
+    // first one form later, is compared by the loop itself.
+    void CompareAhead() {
+        if (!BySums || !Options.CertainFile.isEmpty() || Options.CompareNames)
+            return;
+        const int n = int(Table.size());
+        std::vector<bool> followsAnother(std::size_t(n), false);
+        for (int k = 0; k < n; ++k)
+            if (const int next = Chain.After(k); next >= 0)
+                followsAnother[std::size_t(next)] = true;
+        for (int head = 0; head < n; ++head) {
+            if (followsAnother[std::size_t(head)])
+                continue;
+            for (int k = Chain.After(head); k >= 0; k = Chain.After(k))
+                if (NeedsByteComparison(head, k))
+                    Ahead.push_back({k, head, ByteComparison::Stopped});
+        }
+        if (Ahead.empty())
+            return;
+        const QString base = Context().CommonBaseFolder;
+        ReadOnWorkers(
+            Ahead.size(), 2 * CompareBufferSize, [&](std::size_t m, ReadWorkspace &workspace) {
+                AheadPair &pair = Ahead[m];
+                const FileEntry &partner = Table[std::size_t(pair.Partner)];
+                const QString second = base + partner.Text;
+                const CompareRoom room{workspace.Buffer, workspace.Buffer + CompareBufferSize,
+                                       CompareBufferSize, &workspace.Folders,
+                                       [&workspace] { return workspace.GoOn(); }};
+                pair.Result =
+                    CompareFileBytes(PathIn(workspace, base, Table[std::size_t(pair.Head)]), second,
+                                     partner.Record->Size, room);
+            });
+        std::sort(Ahead.begin(), Ahead.end(),
+                  [](const AheadPair &x, const AheadPair &y) { return x.Partner < y.Partner; });
     }
 
     int PhraseId() const override {
@@ -302,8 +344,7 @@ private:
             return Verdict::EndHead; // an unreadable head has no partner at all
         if (!ReadSum(j) || !SumsAgree(i, j))
             return Verdict::Skip;
-        switch (FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]),
-                           a.Size)) {
+        switch (CompareBytes(i, j, a.Size)) {
         case ByteComparison::Equal:
             percent = 100;
             return Verdict::Match;
@@ -314,6 +355,31 @@ private:
             break;
         }
         return Verdict::Skip;
+    }
+
+    // What ContentsVerdict would have to compare byte for byte, as far as it
+    // is known before the loop.
+    bool NeedsByteComparison(int i, int j) const {
+        const FileRecord &a = *Table[std::size_t(i)].Record;
+        const FileRecord &b = *Table[std::size_t(j)].Record;
+        if (a.Size != b.Size || !HasSum(a) || !HasSum(b) || a.Unreadable || b.Unreadable ||
+            !SumsAgree(i, j) || KnownTailsDiffer(i, j))
+            return false;
+        if (ByTails && (Tails[std::size_t(i)].Pending || Tails[std::size_t(j)].Pending))
+            return false;
+        return !(WholeInHash[std::size_t(i)] && WholeInHash[std::size_t(j)]);
+    }
+
+    ByteComparison CompareBytes(int i, int j, qint64 size) {
+        const auto at =
+            std::lower_bound(Ahead.begin(), Ahead.end(), j, [](const AheadPair &pair, int partner) {
+                return pair.Partner < partner;
+            });
+        if (at != Ahead.end() && at->Partner == j && at->Head == i &&
+            at->Result != ByteComparison::Stopped)
+            return at->Result;
+        return FilesEqual(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]),
+                          size);
     }
 
     // Most pairs of a size are told apart by sums read ahead; those never
@@ -456,6 +522,13 @@ private:
     std::vector<bool> WholeInHash;
     std::unique_ptr<char[]> SumBuffer; // for sums the loop reads itself
     std::vector<Tail> Tails;
+    // A byte comparison made before the loop, by partner.
+    struct AheadPair {
+        int Partner = 0;
+        int Head = 0;
+        ByteComparison Result = ByteComparison::Stopped; // Stopped: not made
+    };
+    std::vector<AheadPair> Ahead;
     CandidateChain Chain;
     bool Chained = false;
     bool BySize = false;
@@ -476,6 +549,7 @@ private:
 int ExactDriver(const SearchOptions &options, RunOutcome &outcome) {
     ExactPairs driver(options);
     driver.ReadSumsAhead();
-    driver.HashTailsAhead();
+    if (driver.HashTailsAhead())
+        driver.CompareAhead();
     return RunPairwiseLoop(options, driver, outcome);
 }

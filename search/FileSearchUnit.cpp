@@ -212,6 +212,29 @@ bool PollDuringSort(unsigned &steps) {
 }
 } // namespace
 
+// The ASCII start of the two texts is compared in place: folding a character
+// costs Qt a table look-up that plain letters do not need. From the first
+// other character on, Qt compares the rest; a surrogate pair is never split,
+// as its first half is not ASCII.
+int CompareCaseInsensitive(const QString &a, const QString &b) {
+    const QChar *p = a.constData();
+    const QChar *q = b.constData();
+    const qsizetype n = qMin(a.size(), b.size());
+    qsizetype k = 0;
+    for (; k < n; ++k) {
+        char16_t x = p[k].unicode(), y = q[k].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            break;
+        if (x >= 'A' && x <= 'Z')
+            x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z')
+            y += 'a' - 'A';
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return QStringView(a).mid(k).compare(QStringView(b).mid(k), Qt::CaseInsensitive);
+}
+
 void SortFileTable() {
     // Ties are broken by the exact text so that every run gives the same order.
     // Without a locale (C, POSIX) the order is that of the case-folded text,
@@ -227,7 +250,7 @@ void SortFileTable() {
     if (QLocale().language() == QLocale::C) {
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             PollDuringSort(steps);
-            const int c = TheTable[a].Text.compare(TheTable[b].Text, Qt::CaseInsensitive);
+            const int c = CompareCaseInsensitive(TheTable[a].Text, TheTable[b].Text);
             return c != 0 ? c < 0 : tieBreak(a, b);
         });
     } else {

@@ -41,6 +41,9 @@ void ClearFileTable();
 void ScanFolder(const QString &folder);
 bool AddCertainFile(const QString &path, bool requireExisting);
 void SortFileTable();
+// QString::compare(a, b, Qt::CaseInsensitive) in sign, faster on ASCII text;
+// the order of the file table without a locale.
+int CompareCaseInsensitive(const QString &a, const QString &b);
 quint64 TotalSize();
 int CountInBlocks();
 void FreeRecords(FileList &list);

@@ -10,6 +10,11 @@ struct LoopProgress {
     int Maximum = 0;
     // 255 so that the first percentage of the first run is always shown.
     quint8 LastTitlePercent = 255;
+    // The status line's phrase, looked up once per language rather than for
+    // every match (a look-up walks the whole phrase table).
+    int StatusPhraseId = -1;
+    QString StatusPhraseLanguage;
+    QString StatusPhrase;
 };
 LoopProgress Progress;
 
@@ -148,8 +153,15 @@ bool FolderCriterion(const QString &pathA, const QString &pathB, int mode) {
 void StatusLine(int phraseId, int count, qint64 kilobytes, int &line) {
     if (line < 0)
         line = Host().StatusLineCount();
-    const QString text = GetPhraseParam(FileSearchPhrases(), phraseId, QString::number(count)) +
-                         QStringLiteral(" (") + SizeText(kilobytes) + QLatin1Char(')');
+    const QString &language = PhraseTable()->CurrentCode;
+    if (phraseId != Progress.StatusPhraseId || language != Progress.StatusPhraseLanguage) {
+        Progress.StatusPhraseId = phraseId;
+        Progress.StatusPhraseLanguage = language;
+        Progress.StatusPhrase = GetPhrase(FileSearchPhrases(), phraseId);
+    }
+    const QString text =
+        QString(Progress.StatusPhrase).replace(QLatin1String("%1"), QString::number(count)) +
+        QStringLiteral(" (") + SizeText(kilobytes) + QLatin1Char(')');
     Host().SetStatusLine(line, text);
     ProcessMessages();
 }
@@ -173,6 +185,7 @@ int RunPairwiseLoop(const SearchOptions &options, PairDriver &driver, RunOutcome
     int matches = 0;
     qint64 matchedBytes = 0;
     int statusLine = -1;
+    Progress.StatusPhraseId = -1; // the phrase table may have been loaded anew
     int visited = 0;
     for (int i = 0; i <= n - 2; ++i) {
         // In certain-file mode only the certain file at position 0 is a head.

@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <atomic>
+
 #include <memory>
 
 using namespace TestSupport;
@@ -69,9 +71,10 @@ private:
     SearchOptions Options;
 };
 
+// Byte comparisons may run on the worker threads.
 class ChunkCounter : public ReadTrace {
 public:
-    int Chunks = 0;
+    std::atomic<int> Chunks = 0;
     ChunkCounter() { SetReadTrace(this); }
     ~ChunkCounter() override { SetReadTrace(nullptr); }
     void ChunkRead(qint64) override { ++Chunks; }
@@ -443,7 +446,7 @@ private slots:
         QCOMPARE(ScanAndCompare(outcome), 3);
         QCOMPARE(outcome, RunOutcome::Completed);
         QCOMPARE(MatchBlocks(), (Blocks{{"f00", "f01", "f02"}, {"f10", "f20"}}));
-        QCOMPARE(counter.Chunks, 3); // one for each file that joined a head
+        QCOMPARE(counter.Chunks.load(), 3); // one for each file that joined a head
     }
 };
 

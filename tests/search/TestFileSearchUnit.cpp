@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <memory>
@@ -38,6 +39,30 @@ class TestFileSearchUnit : public QObject {
     }
 
 private slots:
+    // The fast comparison orders exactly as Qt's, also where ASCII meets
+    // letters with accents, sharp s, surrogate pairs and upper-case signs.
+    void caseInsensitiveOrderIsQts() {
+        const QStringList pieces{"a",          "A",          "z",         "Z",      "_",
+                                 "[",          "`",          "{",         "~",      " ",
+                                 ".",          "0",          "\u00e9",    "\u00c9", "\u00df",
+                                 "\u1e9e",     "\u0130",     "\u03a3",    "\u03c3", "\u03c2",
+                                 "\U0001F600", "\U00010400", "\U00010428"};
+        QRandomGenerator random(7);
+        const auto text = [&] {
+            QString made;
+            for (int k = int(random.bounded(6)); k > 0; --k)
+                made += pieces[int(random.bounded(qsizetype(pieces.size())))];
+            return made;
+        };
+        for (int k = 0; k < 20000; ++k) {
+            const QString a = text(), b = random.bounded(4) ? text() : a.toUpper();
+            const int expected = a.compare(b, Qt::CaseInsensitive);
+            const int got = CompareCaseInsensitive(a, b);
+            QVERIFY2((expected < 0) == (got < 0) && (expected > 0) == (got > 0),
+                     qPrintable(a + QStringLiteral(" / ") + b));
+        }
+    }
+
     void init() { S = std::make_unique<Scratch>(); }
     void cleanup() { S.reset(); }
 
