@@ -367,7 +367,15 @@ private:
             return false;
         if (ByTails && (Tails[std::size_t(i)].Pending || Tails[std::size_t(j)].Pending))
             return false;
-        return !(WholeInHash[std::size_t(i)] && WholeInHash[std::size_t(j)]);
+        if (WholeInHash[std::size_t(i)] && WholeInHash[std::size_t(j)])
+            return false;
+        // Pairs the loop passes over anyway: one file under two names, and
+        // folders the folder mode does not pair.
+        if (a.Inode != 0 && a.Device == b.Device && a.Inode == b.Inode)
+            return false;
+        return Options.FolderMode == 0 ||
+               FolderCriterion(FullPathOf(Table[std::size_t(i)]), FullPathOf(Table[std::size_t(j)]),
+                               Options.FolderMode);
     }
 
     ByteComparison CompareBytes(int i, int j, qint64 size) {
