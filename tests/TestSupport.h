@@ -79,8 +79,23 @@ inline bool MakeFifo(const QString &path) {
 }
 
 // A temporary folder that writes whole files by name.
+// Removes a tree by its exact bytes; Qt's own removal cannot reach names that
+// are not valid UTF-8.
+inline void RemoveTree(const QString &path) {
+    ::nftw(
+        Platform::EncodeName(path).constData(),
+        [](const char *name, const struct stat *, int, struct FTW *) { return ::remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+// A temporary folder that goes with everything in it, also files whose names
+// are not valid UTF-8 (a plain QTemporaryDir leaves those behind).
 class TempFolder : public QTemporaryDir {
 public:
+    TempFolder() = default;
+    ~TempFolder() { RemoveTree(path()); }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
     QString Path(const QString &name) const { return filePath(name); }
     QString Write(const QString &name, const QByteArray &bytes) const {
         if (!WriteFile(filePath(name), bytes))
@@ -100,15 +115,6 @@ inline QString WriteAt(const QString &root, const QString &relative, const QByte
     if (!WriteFile(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-// Removes a tree by its exact bytes; Qt's own removal cannot reach names that
-// are not valid UTF-8.
-inline void RemoveTree(const QString &path) {
-    ::nftw(
-        Platform::EncodeName(path).constData(),
-        [](const char *name, const struct stat *, int, struct FTW *) { return ::remove(name); }, 16,
-        FTW_DEPTH | FTW_PHYS);
 }
 
 class RecordingHost : public SearchHost {

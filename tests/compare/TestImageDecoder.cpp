@@ -24,7 +24,7 @@ QByteArray Png(int w, int h) {
 class TestImageDecoder : public QObject {
     Q_OBJECT
 
-    QTemporaryDir Dir;
+    TestSupport::TempFolder Dir;
     QString PathOf(const QString &name) const { return Dir.filePath(name); }
 
 private slots:

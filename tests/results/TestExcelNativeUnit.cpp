@@ -2,8 +2,6 @@
 
 #include "TestSupport.h"
 
-#include <QTemporaryDir>
-
 using namespace TestSupport;
 
 namespace {
@@ -69,7 +67,7 @@ private slots:
     }
 
     void saveFinishesAndWritesExactlyTheNamedFile() {
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         TNativeXLS xls;
         QString error;
         QVERIFY(!xls.Save(QString(), &error));

@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtEndian>
 
 using namespace TestSupport;
@@ -127,7 +126,7 @@ private slots:
             "",
             "87%\t/data/docs/h.txt\t/data/docs/i.txt\t10\t12" + j + f,
             "64%\t/data/docs/h.txt\t/data/raw/\xe4.txt\t10\t11" + j + j};
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         QString name = dir.filePath(QStringLiteral("result"));
         QVERIFY(ExportXls(name));
         const Sheet sheet = ReadSheet(ReadAll(name));
@@ -147,7 +146,7 @@ private slots:
     }
 
     void extensionOnlyWhenTheNameHasNoDot() {
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         QVERIFY(MakeFolder(dir.filePath(QStringLiteral("my.dir"))));
         for (const auto &[name, written] : {std::pair{"out", "out.xls"},
                                             {"report.2011", "report.2011"},
@@ -223,7 +222,7 @@ private slots:
 
     void writersReplaceOnlyTheNamedFile() {
         AddBlock({{"a", 100, 3, July}, {"b", 100, 3, July}});
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         QString old = dir.filePath(QStringLiteral("old.xls"));
         QVERIFY(WriteFile(old, "old") && ExportXls(old) && ReadSheet(ReadAll(old)).Ended);
         // An existing link is replaced by the new file; what it points to stays.
@@ -271,7 +270,7 @@ private slots:
                                 FileRecord{.Group = 0, .Percent = 100, .IsBlockHead = i == 0})});
         RecordingHost host;
         HostGuard guard(host);
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         QString name = dir.filePath(QStringLiteral("long"));
         int leftOut = -1;
         QVERIFY(ExportXls(name, nullptr, &leftOut));
@@ -299,7 +298,7 @@ private slots:
                   {QStringLiteral("日本/x€.jpg"), 100, 2147483647, February}});
         AddBlock({{longName, 100, 0, July},
                   {Platform::DecodeName("raw/\xe4\xf6.txt"), 87, 5, February}});
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         QString name = dir.filePath(QStringLiteral("umlauts"));
         QVERIFY(ExportXls(name));
         const ProgramRun office = RunProgram(
@@ -329,7 +328,7 @@ private slots:
     // ones are found and the one that differs in its last byte is not; csv,
     // json and the worksheet's number cells carry the exact size.
     void fiveGibibyteTwinsAreFoundAndExportedWithTheirSizes() {
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         const qint64 size = qint64(5) << 30;
         const QByteArray bytes = RandomData(4096, 40);
         for (const QString name : {"twin1", "twin2", "z-last-byte"}) {
@@ -367,7 +366,7 @@ private slots:
     }
 
     void commandLineWritesBothFiles() {
-        QTemporaryDir dir;
+        TestSupport::TempFolder dir;
         const QString one = dir.filePath(QStringLiteral("in/ä/one")),
                       two = dir.filePath(QStringLiteral("in/ö/two"));
         QVERIFY(MakeFolder(dir.filePath(QStringLiteral("in/ä"))) &&
