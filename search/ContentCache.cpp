@@ -91,11 +91,13 @@ public:
     }
 };
 
+// Reads the bytes from..to of a buffer it does not copy.
 class Reader {
 public:
-    explicit Reader(const QByteArray &bytes) : Bytes(bytes) {}
+    Reader(const QByteArray &bytes, qsizetype from, qsizetype to)
+        : Bytes(bytes), At(from), End(to) {}
     template <typename T> bool Get(T &value) {
-        if (Bytes.size() - At < qsizetype(sizeof(T)))
+        if (End - At < qsizetype(sizeof(T)))
             return false;
         quint64 v = 0;
         for (std::size_t k = 0; k < sizeof(T); ++k)
@@ -109,17 +111,18 @@ public:
                Get(key.WriteTimeExtraNs) && Get(key.ChangeTime);
     }
     bool GetBytes(QByteArray &out, quint32 length) {
-        if (Bytes.size() - At < qsizetype(length))
+        if (End - At < qsizetype(length))
             return false;
         out = Bytes.mid(At, length);
         At += length;
         return true;
     }
-    qsizetype Left() const { return Bytes.size() - At; }
+    qsizetype Left() const { return End - At; }
 
 private:
     const QByteArray &Bytes;
-    qsizetype At = 0;
+    qsizetype At;
+    const qsizetype End;
 };
 
 // Tells a damaged file from a whole one; the same on every machine, unlike
@@ -238,14 +241,13 @@ bool LoadFile(const QString &path, const QByteArray &magic, Lists &...lists) {
     bool whole = bytes.size() >= magic.size() + 8 && bytes.startsWith(magic);
     const qsizetype body = bytes.size() - 8;
     if (whole) {
-        const QByteArray stored = bytes.right(8);
-        Reader tail(stored);
+        Reader tail(bytes, body, bytes.size());
         quint64 check = 0;
         whole = tail.Get(check) && check == Checksum(bytes.constData(), body);
     }
     if (whole) {
-        const QByteArray content = bytes.mid(magic.size(), body - magic.size());
-        Reader in(content);
+        // Read in place: a copy of the cache would double what it costs.
+        Reader in(bytes, magic.size(), body);
         whole = (GetList(in, lists) && ...) && in.Left() == 0;
     }
     if (!whole)
