@@ -169,6 +169,10 @@ public:
                 if (NeedsByteComparison(head, k))
                     Ahead.push_back({k, head, ByteComparison::Stopped});
         }
+        // The pairs come in the loop's order; a run that ends at a number of
+        // matches needs at most that many of them.
+        if (Options.MaxDuplicates >= 1 && Ahead.size() > std::size_t(Options.MaxDuplicates))
+            Ahead.resize(std::size_t(Options.MaxDuplicates));
         if (Ahead.empty())
             return;
         const QString base = Context().CommonBaseFolder;

@@ -220,8 +220,8 @@ int SimilarityPairs::PictureContentPercent(int i, int j) {
     if (cache.FindPairPercent(first, second, least, p))
         return p;
     p = ContentPercent(i, j);
-    if (!a.Unreadable && !b.Unreadable && !StopOrTerminate() && KeyOfPath(HeadPath) == first &&
-        KeyOfPath(PartnerPath) == second)
+    if (cache.IsOpen() && !a.Unreadable && !b.Unreadable && !StopOrTerminate() &&
+        KeyOfPath(HeadPath) == first && KeyOfPath(PartnerPath) == second)
         cache.KeepPairPercent(first, second, least, p);
     return p;
 }

@@ -448,6 +448,22 @@ private slots:
         QCOMPARE(MatchBlocks(), (Blocks{{"f00", "f01", "f02"}, {"f10", "f20"}}));
         QCOMPARE(counter.Chunks.load(), 3); // one for each file that joined a head
     }
+
+    // The byte comparisons made ahead of the loop stop where a limited run
+    // would: no more pairs are read than matches are wanted.
+    void aLimitedRunReadsNoMorePairsThanItNeeds() {
+        for (int k = 0; k < 10; ++k) {
+            const QByteArray bytes = QByteArray::number(k).repeated(50 + k);
+            S->Write(QStringLiteral("p%1a").arg(k), bytes);
+            S->Write(QStringLiteral("p%1b").arg(k), bytes);
+        }
+        Context().Options.MaxDuplicates = 3;
+        const ChunkCounter counter;
+        RunOutcome outcome{};
+        QCOMPARE(ScanAndCompare(outcome), 3);
+        QCOMPARE(outcome, RunOutcome::LimitReached);
+        QCOMPARE(counter.Chunks.load(), 3);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCompareDriver)
