@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 
+#include <QImageReader>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -82,15 +83,31 @@ private slots:
     // grey step or two of the full decode's, cell by cell.
     void aReducedJpegKeepsItsFingerprint_data() {
         QTest::addColumn<QSize>("picture");
-        QTest::newRow("1600 x 1200, at a half") << QSize(1600, 1200);
-        QTest::newRow("4000 x 3000, at a quarter") << QSize(4000, 3000);
-        QTest::newRow("3000 x 4000, portrait") << QSize(3000, 4000);
-        QTest::newRow("1601 x 1200, decoded whole") << QSize(1601, 1200);
+        QTest::addColumn<bool>("turnedByTag"); // an Exif orientation as phones write it
+        QTest::newRow("1600 x 1200, at a half") << QSize(1600, 1200) << false;
+        QTest::newRow("4000 x 3000, at a quarter") << QSize(4000, 3000) << false;
+        QTest::newRow("3000 x 4000, portrait") << QSize(3000, 4000) << false;
+        QTest::newRow("1601 x 1200, decoded whole") << QSize(1601, 1200) << false;
+        QTest::newRow("1600 x 1200 turned by its tag") << QSize(1600, 1200) << true;
     }
     void aReducedJpegKeepsItsFingerprint() {
         QFETCH(QSize, picture);
+        QFETCH(bool, turnedByTag);
         const QString path = Files.Path(QStringLiteral("photo.jpg"));
         QVERIFY(Picture(picture.width(), picture.height()).save(path, nullptr, 90));
+        if (turnedByTag) {
+            // An APP1 segment right after the start: orientation 6, "turn by 90°".
+            const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008"
+                                                        "0001"
+                                                        "011200030000000100060000"
+                                                        "00000000");
+            const QByteArray payload = QByteArray("Exif", 4) + QByteArray(2, '\0') + tiff;
+            QByteArray segment = QByteArray::fromHex("ffe1");
+            segment.append(char((payload.size() + 2) >> 8)).append(char(payload.size() + 2));
+            QByteArray bytes = ReadWholeFile(path);
+            QVERIFY(WriteFile(path, bytes.insert(2, segment + payload)));
+            QCOMPARE(QImageReader(path).transformation(), QImageIOHandler::TransformationRotate90);
+        }
         const QByteArray full = MakeFingerprint(LoadImageAsBitmap(path));
         const QByteArray reduced = FileFingerprint(path);
         QCOMPARE(reduced.size(), full.size());
