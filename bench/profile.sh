@@ -12,12 +12,7 @@ repo="$(dirname "$here")"
 cli="$repo/build-bench/cli/dupliscan-cli"
 which="${1:-all}"
 
-if ! command -v perf > /dev/null; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends linux-perf
-fi
+command -v perf > /dev/null || "$here/need-packages.sh" linux-perf
 [ -x "$cli" ] || { echo "build-bench is missing: run bench/run-bench.sh first" >&2; exit 1; }
 
 out="$here/results/profile-$(date -u +%Y%m%dT%H%M%SZ)"

@@ -17,16 +17,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(dirname "$here")"
 runs="${RUNS:-5}"
 
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-missing=()
-for p in time python3; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$here/need-packages.sh" time python3
 "$repo/scripts/install-deps.sh"
 
 echo "== building dupliscan-cli (Release)"

@@ -14,15 +14,7 @@ build="$root/build-bench-images"
 py=/usr/bin/python3
 
 "$root/scripts/install-deps.sh" >&2
-need=()
-for p in python3-pil dupeguru findimagedupes time; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
-fi
+"$here/../need-packages.sh" python3-pil dupeguru findimagedupes time
 
 if [ ! -f "$corpus/truth.tsv" ]; then
   (cd "$here" && "$py" make_photo_corpus.py "$corpus")
