@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <tuple>
+#include <type_traits>
 
 namespace {
 const QByteArray SumsMagic = QByteArrayLiteral("DUPLISCAN-CACHE3");
@@ -63,15 +64,6 @@ struct PairEntry {
     quint8 Least = 0;
     qint8 Percent = 0;
 };
-auto PairTied(const PairEntry &e) {
-    return std::tuple_cat(Tied(e.Key), Tied(e.Partner), std::tie(e.Least));
-}
-bool PairLess(const PairEntry &a, const PairEntry &b) {
-    return PairTied(a) < PairTied(b);
-}
-bool SamePair(const PairEntry &a, const PairEntry &b) {
-    return PairTied(a) == PairTied(b);
-}
 
 // Little-endian fields, written and read in one order.
 class Writer {
@@ -134,23 +126,19 @@ quint64 Checksum(const char *data, qsizetype n) {
     return hash;
 }
 
-bool EntryLess(const SumEntry &a, const SumEntry &b) {
-    return KeyLess(a.Key, b.Key);
+// What tells entries apart and orders them: the file's key, and for a pair
+// the partner's key and the percentage as well.
+template <typename Entry> auto Identity(const Entry &e) {
+    if constexpr (std::is_same_v<Entry, PairEntry>)
+        return std::tuple_cat(Tied(e.Key), Tied(e.Partner), std::tie(e.Least));
+    else
+        return Tied(e.Key);
 }
-bool EntryLess(const FingerprintEntry &a, const FingerprintEntry &b) {
-    return KeyLess(a.Key, b.Key);
+template <typename Entry> bool EntryLess(const Entry &a, const Entry &b) {
+    return Identity(a) < Identity(b);
 }
-bool EntryLess(const PairEntry &a, const PairEntry &b) {
-    return PairLess(a, b);
-}
-bool SameEntry(const SumEntry &a, const SumEntry &b) {
-    return a.Key == b.Key;
-}
-bool SameEntry(const FingerprintEntry &a, const FingerprintEntry &b) {
-    return a.Key == b.Key;
-}
-bool SameEntry(const PairEntry &a, const PairEntry &b) {
-    return SamePair(a, b);
+template <typename Entry> bool SameEntry(const Entry &a, const Entry &b) {
+    return Identity(a) == Identity(b);
 }
 
 template <typename Entry> void Merge(std::vector<Entry> &kept, std::vector<Entry> &added) {
@@ -419,8 +407,9 @@ bool ContentCache::FindPairPercent(const CacheKey &first, const CacheKey &second
         return false;
     LoadFingerprints();
     const PairEntry wanted{first, second, 0, least, 0};
-    const auto at = std::lower_bound(Data->Pairs.begin(), Data->Pairs.end(), wanted, PairLess);
-    if (at == Data->Pairs.end() || !SamePair(*at, wanted))
+    const auto at =
+        std::lower_bound(Data->Pairs.begin(), Data->Pairs.end(), wanted, EntryLess<PairEntry>);
+    if (at == Data->Pairs.end() || !SameEntry(*at, wanted))
         return false;
     percent = at->Percent;
     Data->FingerprintsChanged = Data->FingerprintsChanged || at->Day != Today();
