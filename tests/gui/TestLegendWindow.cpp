@@ -70,22 +70,6 @@ private slots:
                  "will not be removed (manually set)|Delete/move file|File has already been "
                  "deleted"_s);
     }
-
-    void theFirstTextComesFromTheTablesRowTwo() {
-        tMLSystem *table = PhraseTable();
-        table->AddLanguage(QStringLiteral("DE"));
-        const int english = table->AddLanguage(QStringLiteral("EN"));
-        auto row = std::make_unique<tMLGroup>();
-        row->Id = 2;
-        row->Texts = QStringList{QStringLiteral("bleibt"), QString()};
-        row->Texts[english] = QStringLiteral("stays#13#by default");
-        table->Groups.push_back(std::move(row));
-        table->CurrentCode = QStringLiteral("EN");
-        LegendWindow legend(nullptr);
-        legend.ShowLegend(nullptr);
-        QCOMPARE(legend.findChild<QLabel *>(QStringLiteral("StayText"))->text(),
-                 u"stays\nby default"_s);
-    }
 };
 
 QTEST_MAIN(TestLegendWindow)

@@ -14,7 +14,6 @@
 #include "gui/MainWindow.h"
 #include "gui/ResultList.h"
 #include "gui/StartPageRules.h"
-#include "gui/WaitPanel.h"
 #include "gui/WindowPhrases.h"
 #include "lang/IniDatei.h"
 #include "lang/MsgDlgUnit.h"
@@ -220,38 +219,26 @@ private slots:
         QVERIFY(Button("incl100Check")->isVisibleTo(Window.get()));
         Type(percent, "100");
         QVERIFY(!Button("incl100Check")->isVisibleTo(Window.get()));
-        QCOMPARE(percent->palette().color(QPalette::Text), QColor(0, 0, 0));
         Click("CompareNamesCheck");
         Click("NameSimiUpDownUp");
         QCOMPARE(Field("NamePercentEd")->text(), u"90%"_s);
-        QCOMPARE(Field("NamePercentEd")->palette().color(QPalette::Text), QColor(120, 0, 0));
     }
 
     void searchButtonNamesTheSearch() {
         QCOMPARE(Button("FindBtn")->text(), u"nach doppelten Dateien suchen"_s);
         Click("CompareContentsCheck");
         // Without contents, every control of the contents panel rests.
-        QVERIFY(!Field("PercentEd")->isEnabled());
-        QVERIFY(!Button("ImagesRadio")->isEnabled());
-        QVERIFY(Button("CompareContentsCheck")->isEnabled());
+        QVERIFY(!Field("PercentEd")->isEnabled() && !Button("ImagesRadio")->isEnabled());
         QVERIFY(!Field("NamePercentEd")->isEnabled());
         Click("CompareNamesCheck");
-        QVERIFY(Field("NamePercentEd")->isEnabled());
-        Type(Field("NamePercentEd"), "100");
-        QCOMPARE(Button("FindBtn")->text(), u"nach doppelten Namen suchen"_s);
         Type(Field("NamePercentEd"), "95");
         QCOMPARE(Button("FindBtn")->text(), u"nach ähnlichen Namen suchen"_s);
-        Type(Field("NamePercentEd"), "100");
-        Click("DifferentExtsCheck");
-        QCOMPARE(Button("FindBtn")->text(), Phrase(41));
         Click("CompareContentsCheck");
         Click("ImagesRadio");
-        QCOMPARE(Button("FindBtn")->text(), u"nach ähnlichen Bildern suchen"_s);
         QVERIFY(Filter().ImageMode);
         QCOMPARE(Filter().IncludeText, ImagePreset);
         Click("BytesRadio");
-        QVERIFY(!Filter().ImageMode);
-        QVERIFY(Filter().IncludeText.isEmpty());
+        QVERIFY(!Filter().ImageMode && Filter().IncludeText.isEmpty());
     }
 
     void folderFieldsSwitchAndKeepTheirTexts() {
@@ -262,23 +249,19 @@ private slots:
         QTest::keyClicks(Field("FolderEd2"), "/second/");
         Click("FolderTwoCheckBox");
         QVERIFY(Field("FolderEd2")->text().isEmpty());
-        QVERIFY(!Button("DiffBaseFoldersRadio")->isEnabled());
         QVERIFY(Button("DiffSubfoldersRadio")->isChecked());
         Click("FolderTwoCheckBox");
         QCOMPARE(Field("FolderEd2")->text(), u"/second/"_s);
         QVERIFY(Button("DiffBaseFoldersRadio")->isChecked());
 
-        Click("CertainFileRadio");
-        QVERIFY(!Button("FolderTwoCheckBox")->isChecked());
-        QCOMPARE(QApplication::focusWidget(), Field("CertainFileEd"));
-        QTest::keyClicks(Field("CertainFileEd"), "/x/file.txt");
-        Click("InsideAllFoldersRadio");
-        QVERIFY(Field("CertainFileEd")->text().isEmpty());
         const QString chosen = WriteAt(Root, "chosen.txt", "x");
         FileDialogs::SetNextAnswer(chosen);
         Click("BrowseCertainFileBtn");
         QVERIFY(Button("CertainFileRadio")->isChecked());
+        QVERIFY(!Button("FolderTwoCheckBox")->isChecked());
         QCOMPARE(Field("CertainFileEd")->text(), chosen);
+        Click("InsideAllFoldersRadio");
+        QVERIFY(Field("CertainFileEd")->text().isEmpty());
     }
 
     void browseButtonsFillTheFolders() {
@@ -297,16 +280,11 @@ private slots:
 
     void limitFieldGreysAndEmpties() {
         QLineEdit *limit = Field("maxFilesEd");
-        QCOMPARE(limit->text(), u"1000"_s);
         const QColor normal = limit->palette().color(QPalette::Base);
         Type(limit, "abc");
         QCOMPARE(limit->palette().color(QPalette::Base), QColor(0xF0, 0xF0, 0xF0));
-        QCOMPARE(Find<QLabel>("MaxDubLabel2")->palette().color(QPalette::WindowText),
-                 QColor(0x70, 0x70, 0x70));
         Type(limit, "25");
         QCOMPARE(limit->palette().color(QPalette::Base), normal);
-        QCOMPARE(Find<QLabel>("MaxDubLabel1")->palette().color(QPalette::WindowText),
-                 QColor(Qt::black));
         Item("noLimit1")->trigger();
         QVERIFY(limit->text().isEmpty());
         QCOMPARE(QApplication::focusWidget(), Button("FindBtn"));
@@ -337,34 +315,20 @@ private slots:
         QCOMPARE(FileDialogs::DialogsAsked(), asked + 1);
         Button("FindBtn")->setFocus();
         QVERIFY(Find<QPushButton>("FindBtn")->isDefault());
-        QVERIFY(!Find<QPushButton>(button.toLatin1())->isDefault());
     }
 
     void titlePanelsShrinkInSmallWindows() {
-        Window->resize(760, 700);
-        QTRY_COMPARE(Find("FilesTitlePanel")->maximumHeight(), 1);
-        QVERIFY(Find("MethodTitlePanel")->maximumHeight() > 1);
         Window->resize(760, 590);
         QTRY_COMPARE(Find("MethodTitlePanel")->maximumHeight(), 1);
+        QCOMPARE(Find("FilesTitlePanel")->maximumHeight(), 1);
         Window->resize(760, 780);
         QTRY_VERIFY(Find("FilesTitlePanel")->maximumHeight() > 1);
     }
 
     // ------------------------------------------------------------ window
 
-    void captionMenusAndLock() {
-        QVERIFY(Window->windowTitle().startsWith(u"Dupliscan "_s));
-        QVERIFY(Window->windowTitle().size() > 10); // name and version
-        QVERIFY(Item("minPrior1")->isCheckable() && Item("minPrior1")->isChecked());
+    void lockWarnsWhenSwitchedOff() {
         QVERIFY(!Item("Sperre1")->isVisible() && Item("Sperre1")->isChecked());
-        QVERIFY(Find<QMenu>("View1")->actions().contains(Find<QMenu>("Dateidatum1")->menuAction()));
-        QVERIFY(Item("Dateidatumanzeigen1")->isChecked());
-        Item("DateidatummitUhrzeitanzeigen1")->trigger();
-        QCOMPARE(DateView(), quint8(2));
-        QVERIFY(!Item("Dateidatumanzeigen1")->isChecked());
-        Item("ohneDateidatum1")->trigger();
-        QCOMPARE(DateView(), quint8(0));
-
         Item("Sperre1")->trigger();
         QCOMPARE(Boxes.size(), 1);
         QCOMPARE(Boxes[0].Type, TMsgDlgType::Warning);
@@ -387,13 +351,10 @@ private slots:
         QCOMPARE(Opened, page.isValid() ? QList<QUrl>(4, page) : QList<QUrl>());
     }
 
-    void languageMenuTranslatesEveryWindow() {
+    // The switching itself is TestMultiLingua's; here the menu and the window.
+    void languageMenuTranslatesTheWindow() {
         QMenu *languages = Find<QMenu>("Language1");
-        QStringList names;
-        for (QAction *item : languages->actions())
-            names << item->text();
-        QVERIFY(names.contains(u"Deutsch (German)"_s));
-        QCOMPARE(names.size(), 17);
+        QCOMPARE(languages->actions().size(), 17);
         auto choose = [&](const QString &name) {
             for (QAction *item : languages->actions())
                 if (item->text() == name)
@@ -402,12 +363,7 @@ private slots:
         choose(u"English"_s);
         QCOMPARE(ReadSetting("Language"), u"EN"_s);
         QCOMPARE(Button("FindBtn")->text(), u"Search for duplicate files"_s);
-        QCOMPARE(Button("CompareNamesCheck")->text(), u"Compare names"_s);
-        QCOMPARE(Find<QMenu>("View1")->title(), u"View"_s);
         QCOMPARE(Find<QLabel>("FilterLabel")->text(), GetPhrase(FilterUnitPhrases(), 1));
-        choose(u"Magyar (Hungarian)"_s);
-        QCOMPARE(Button("FindBtn")->text(), TranslateText(Phrase(28)));
-        QVERIFY(Button("FindBtn")->text() != u"Search for duplicate files"_s);
         choose(u"Deutsch (German)"_s);
         QCOMPARE(Button("CompareNamesCheck")->text(), u"Namen vergleichen"_s);
     }
@@ -437,6 +393,7 @@ private slots:
         QCOMPARE(table.Languages.size(), std::size_t(17));
     }
 
+    // The order of the history is TestStartPageRules'; here its way to and from the settings.
     void folderHistoryComesAndGoes() {
         Window.reset();
         RegWriteString(false, "Dirs", CommaText({"/data/Program Files/", "/b/", "/c/"}));
@@ -448,15 +405,13 @@ private slots:
         QCOMPARE(FromCommaText(RegReadString(false, "Dirs")),
                  (QStringList{"/c/", "/data/Program Files/", "/b/"}));
         QCOMPARE(RegReadString(false, "Ver"), QStringLiteral(DUPLISCAN_VERSION));
-        QVERIFY(!RegReadString(false, "Exec").isEmpty());
 
         RegWriteString(false, "Dirs", QString());
         NewWindow();
         QCOMPARE(FolderEd()->count(), 2); // documents and the program's folder
-        QVERIFY(FolderEd()->currentText().endsWith(u'/'));
     }
 
-    void busyPictureAndWaitPanel() {
+    void busyPictureShowsTheNewestLines() {
         BusyPicture picture;
         picture.resize(120, 5 * picture.fontMetrics().height());
         for (int k = 0; k < 50; ++k)
@@ -465,130 +420,40 @@ private slots:
         QVERIFY(lines.size() >= 5 && lines.size() <= 6);
         QVERIFY(lines.last().startsWith(u"49"_s)); // newest at the bottom
         picture.grab();                            // painting clips without trouble
-        picture.Clear();
-        QVERIFY(picture.VisibleLines().isEmpty());
-
-        QWidget parent;
-        parent.resize(900, 300);
-        std::unique_ptr<WaitPanel> panel(ShowWaitPanel(&parent, QString(60, u'W')));
-        QCOMPARE(panel->width(), panel->Label()->width() + 60);
-        QCOMPARE(panel->height(), panel->Label()->height() + 60);
-        QCOMPARE(panel->x(), (900 - panel->width()) / 2);
-        QCOMPARE(panel->y(), (300 - panel->height()) / 2);
-        QCOMPARE(panel->palette().color(QPalette::Window), QColor(0x00, 0x80, 0x80));
-        QVERIFY(panel->Label()->font().bold());
     }
 
     // ------------------------------------------------------------ refusals
 
-    void refusalsSayWhatIsWrong_data() {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<bool>("browses");
-        QTest::newRow("nothing to compare") << "no-method" << Phrase(40) << "" << false;
-        QTest::newRow("no certain file") << "certain=" << Phrase(44) << "CertainFileEd" << false;
-        QTest::newRow("blank certain file")
-            << "certain=   " << Phrase(44) << "CertainFileEd" << false;
-        QTest::newRow("wildcard with contents")
-            << "certain=name.*" << Phrase(46) << "CertainFileEd" << false;
-        QTest::newRow("missing certain file")
-            << "certain=@none.txt" << Phrase(45) << "CertainFileEd" << false;
-        QTest::newRow("certain file a folder")
-            << "certain=@a" << Phrase(47) << "CertainFileEd" << false;
-        QTest::newRow("pictures at 100 %") << "pictures" << Phrase(39) << "" << false;
-        QTest::newRow("no folder") << "folder=" << Phrase(14) << "" << true;
-        QTest::newRow("blank folder") << "folder=   " << Phrase(14) << "" << true;
-        QTest::newRow("missing folder") << "folder=@missing"
-                                        << "Der Ordner #1 existiert nicht.\n@missing"
-                                        << "" << true;
-        QTest::newRow("missing second folder") << "folder2=@missing"
-                                               << "Der Ordner #2 existiert nicht.\n@missing"
-                                               << "" << true;
-        QTest::newRow("folder is a file") << "folder=@a/one.txt"
-                                          << "Der Ordner #1 ist eine Datei.\n@a/one.txt"
-                                          << "" << true;
-        QTest::newRow("control characters") << "folder=@\x01\x02"
-                                            << "Der Ordner #1 existiert nicht.\n@\uFFFD\uFFFD"
-                                            << "" << true;
-    }
-    void refusalsSayWhatIsWrong() {
-        QFETCH(QString, setup);
-        QFETCH(QString, message);
-        QFETCH(QString, focus);
-        QFETCH(bool, browses);
-        WriteTree();
-        setup.replace(u'@', Root);
-        message.replace(u'@', Root);
-        const QByteArray before = Listing(Root);
-        ShowStartPage();
-        FolderEd()->setEditText(Root);
-        if (setup == u"no-method")
-            Click("CompareContentsCheck");
-        if (setup.startsWith(u"certain=")) {
-            Click("CertainFileRadio");
-            Field("CertainFileEd")->setText(setup.mid(8));
-        }
-        if (setup == u"pictures")
-            Click("ImagesRadio");
-        if (setup.startsWith(u"folder="))
-            FolderEd()->setEditText(setup.mid(7));
-        if (setup.startsWith(u"folder2=")) {
-            Click("FolderTwoCheckBox");
-            Field("FolderEd2")->setText(setup.mid(8));
-        }
-        const SearchOptions lastRun = Context().LastRunOptions;
-        const int asked = FileDialogs::DialogsAsked();
-        Click("FindBtn");
-        QCOMPARE(BoxTexts(), QStringList{message});
-        QCOMPARE(Boxes[0].Type, TMsgDlgType::Error);
-        if (!focus.isEmpty())
-            QCOMPARE(QApplication::focusWidget(), Find(focus.toLatin1()));
-        QCOMPARE(FileDialogs::DialogsAsked(), asked + (browses ? 1 : 0));
-        QCOMPARE(RunState(), RunStateValue::Idle);
-        QCOMPARE(Context().LastRunOptions.MaxDuplicates, lastRun.MaxDuplicates);
-        QCOMPARE(Find<QTabWidget>("PageControl")->currentWidget(), Find("StartSheet"));
-        QVERIFY(Button("FindBtn")->isEnabled());
-        QCOMPARE(Listing(Root), before);
-    }
-
-    void folderGoneOrLockedAfterChoosing() {
-        WriteTree();
-        MakeFolder(Root + "chosen");
-        FileDialogs::SetNextAnswer(Root + "chosen");
-        Click("BrowseBtn");
-        QDir(Root + "chosen").removeRecursively();
-        Click("FindBtn");
-        QCOMPARE(BoxTexts(), QStringList{"Der Ordner #1 existiert nicht.\n" + Root + "chosen"});
-
-        // A folder that may not be read: as root, looked at with another user's rights.
-        MakeFolder(Root + "locked");
-        QCOMPARE(::chmod(QFile::encodeName(Tree->path()).constData(), 0755), 0);
-        QCOMPARE(::chmod(QFile::encodeName(Root + "locked").constData(), 0), 0);
-        const bool asRoot = ::geteuid() == 0;
-        if (asRoot) {
-            ::setfsgid(65534);
-            ::setfsuid(65534);
-        }
-        Boxes.clear();
-        FolderEd()->setEditText(Root + "locked/");
-        Click("FindBtn");
-        if (asRoot) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
-        ::chmod(QFile::encodeName(Root + "locked").constData(), 0755);
-        QCOMPARE(BoxTexts(),
-                 QStringList{"Der Ordner #1 kann nicht gelesen werden (keine Berechtigung).\n" +
-                             Root + "locked"});
-    }
-
-    // Every field of the start page with unusable text: a message or a search,
-    // never a crash, and never a touched file.
-    void unusableTextInEveryField_data() {
+    // Which refusal is which is TestSearchRun's; here the box, the focus, the
+    // browse dialog for a folder, and no touched file. Every field also takes
+    // unusable text: a message or a search, never a crash.
+    void refusalsAndUnusableText_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message"); // "" when the search runs
+        QTest::addColumn<QString>("message"); // how the box begins; "" when the search runs
+        QTest::newRow("nothing to compare") << "no-method"
+                                            << "" << Phrase(40);
+        QTest::newRow("pictures at 100 %") << "pictures"
+                                           << "" << Phrase(39);
+        QTest::newRow("wildcard with contents") << "CertainFileEd"
+                                                << "name.*" << Phrase(46);
+        QTest::newRow("missing certain file") << "CertainFileEd"
+                                              << "@none.txt" << Phrase(45);
+        QTest::newRow("certain file a folder") << "CertainFileEd"
+                                               << "@a" << Phrase(47);
+        QTest::newRow("missing folder") << "FolderEd"
+                                        << "@missing"
+                                        << "Der Ordner #1 existiert nicht.\n@missing";
+        QTest::newRow("missing second folder") << "FolderEd2"
+                                               << "@missing"
+                                               << "Der Ordner #2 existiert nicht.\n@missing";
+        QTest::newRow("folder is a file") << "FolderEd"
+                                          << "@a/one.txt"
+                                          << "Der Ordner #1 ist eine Datei.\n@a/one.txt";
+        QTest::newRow("control characters shown replaced")
+            << "FolderEd"
+            << "@\x01\x02"
+            << "Der Ordner #1 existiert nicht.\n@\uFFFD\uFFFD";
         const QString blanks = u"   "_s, longText = QString(5000, u'x'),
                       control = u"\x01\x02\x7f"_s;
         for (const auto &[name, text] : {std::pair{"empty", QString()},
@@ -606,14 +471,20 @@ private slots:
                 QTest::addRow("%s, %s", field, name) << field << text << QString();
         }
     }
-    void unusableTextInEveryField() {
+    void refusalsAndUnusableText() {
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QString, message);
         WriteTree();
+        text.replace(u'@', Root);
+        message.replace(u'@', Root);
         const QByteArray before = Listing(Root);
         ShowStartPage();
         FolderEd()->setEditText(Root);
+        if (field == u"no-method")
+            Click("CompareContentsCheck");
+        if (field == u"pictures")
+            Click("ImagesRadio");
         if (field == u"FolderEd2")
             Click("FolderTwoCheckBox");
         if (field == u"CertainFileEd")
@@ -622,8 +493,10 @@ private slots:
             Click("CompareNamesCheck");
         if (field == u"FolderEd")
             FolderEd()->setEditText(text);
-        else
+        else if (!field.contains(u'-') && field != u"pictures")
             Field(field.toLatin1())->setText(text);
+        const int lastLimit = Context().LastRunOptions.MaxDuplicates;
+        const int asked = FileDialogs::DialogsAsked();
         Boxes.clear();
         Click("FindBtn");
         if (message.isEmpty()) {
@@ -632,12 +505,44 @@ private slots:
             QCOMPARE(RunState(), RunStateValue::Finished);
         } else {
             QCOMPARE(Boxes.size(), 1);
+            if (message.contains(Root))
+                QCOMPARE(Boxes[0].Text, message);
             QVERIFY2(Boxes[0].Text.startsWith(message), qPrintable(Boxes[0].Text));
             QVERIFY(Boxes[0].Text.size() < 400); // a long name is shortened in its middle
+            QCOMPARE(Boxes[0].Type, TMsgDlgType::Error);
+            if (field == u"CertainFileEd")
+                QCOMPARE(QApplication::focusWidget(), Field("CertainFileEd"));
+            // A folder that cannot be used is chosen anew.
+            QCOMPARE(FileDialogs::DialogsAsked(), asked + (field.startsWith(u"FolderEd") ? 1 : 0));
+            QCOMPARE(RunState(), RunStateValue::Idle);
+            QCOMPARE(Context().LastRunOptions.MaxDuplicates, lastLimit);
+            QCOMPARE(Find<QTabWidget>("PageControl")->currentWidget(), Find("StartSheet"));
+            QVERIFY(Button("FindBtn")->isEnabled());
         }
         if (field.contains(u"Percent"))
             QVERIFY(Field(field.toLatin1())->text().endsWith(u'%'));
         QCOMPARE(Listing(Root), before);
+    }
+
+    // A folder that may not be read: as root, looked at with another user's rights.
+    void folderThatMayNotBeRead() {
+        MakeFolder(Root + "locked");
+        QCOMPARE(::chmod(QFile::encodeName(Tree->path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(Root + "locked").constData(), 0), 0);
+        const bool asRoot = ::geteuid() == 0;
+        if (asRoot) {
+            ::setfsgid(65534);
+            ::setfsuid(65534);
+        }
+        Search(Root + "locked/");
+        if (asRoot) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+        ::chmod(QFile::encodeName(Root + "locked").constData(), 0755);
+        QCOMPARE(BoxTexts(),
+                 QStringList{"Der Ordner #1 kann nicht gelesen werden (keine Berechtigung).\n" +
+                             Root + "locked"});
     }
 
     void folderNameThatIsNotUtf8() {
@@ -658,52 +563,31 @@ private slots:
 
     // ------------------------------------------------------------ questions
 
-    void nestedFoldersAskBothWays() {
+    // The question and a "no" are TestSearchRun's; "yes" switches the second folder off.
+    void nestedFoldersYesSearchesOne() {
         WriteTree();
-        for (const bool yes : {false, true}) {
-            ShowStartPage();
-            FolderEd()->setEditText(Root);
-            if (!Button("FolderTwoCheckBox")->isChecked())
-                Click("FolderTwoCheckBox");
-            Field("FolderEd2")->setText(Root + "b");
-            Answers = {yes ? int(mrYes) : int(mrCancel)};
-            Boxes.clear();
-            Click("FindBtn");
-            QVERIFY2(Boxes.size() == 1, qPrintable(BoxTexts().join(u'|')));
-            QCOMPARE(Boxes[0].Type, TMsgDlgType::Confirmation);
-            QVERIFY(Boxes[0].Text.startsWith(u"Ordner #2 ist ein Unterordner des Ordners #1."_s));
-            QCOMPARE(Window->LastSearch().Ran(), yes);
-            QCOMPARE(RunState(), yes ? RunStateValue::Finished : RunStateValue::Idle);
-        }
-        // Yes: one folder searched, the second switched off with its text kept.
+        ShowStartPage();
+        FolderEd()->setEditText(Root);
+        Click("FolderTwoCheckBox");
+        Field("FolderEd2")->setText(Root + "b");
+        Answers = {int(mrYes)};
+        Click("FindBtn");
+        QVERIFY2(Boxes.size() == 1, qPrintable(BoxTexts().join(u'|')));
+        QCOMPARE(Boxes[0].Type, TMsgDlgType::Confirmation);
         QVERIFY(!Button("FolderTwoCheckBox")->isChecked());
         QCOMPARE(Window->SavedFolderTwoText(), Root + "b");
         QCOMPARE(Window->LastSearch().Matches, 2);
     }
 
-    void systemFolderAsksBothWays() {
-        const QString warning = u"Pfad #1 enthält einen Systemordner (wie /usr oder /etc).\n"_s;
+    // The warnings themselves are TestSearchRun's.
+    void systemFolderAsks() {
         Answers = {int(mrCancel)};
         Search(u"/etc/"_s);
-        QCOMPARE(BoxTexts(), QStringList{warning + Phrase(31)});
+        QCOMPARE(BoxTexts(), QStringList{u"Pfad #1 enthält einen Systemordner (wie /usr oder "
+                                         "/etc).\n"_s +
+                                         Phrase(31)});
         QCOMPARE(Window->LastSearch().Declined, DeclinedQuestion::SystemFolders);
         QCOMPARE(RunState(), RunStateValue::Idle);
-
-        // Yes starts the scan; it is cancelled at once, so no system file is read.
-        Answers = {int(mrYes)};
-        Watch cancel([this] {
-            if (!Button("ESCBtn")->isEnabled())
-                return false;
-            QTest::keyClick(Window.get(), Qt::Key_Escape);
-            return true;
-        });
-        Search(u"/"_s);
-        QCOMPARE(Boxes[0].Text, warning +
-                                    u"Pfad #1 enthält einen Ordner installierter Programme (wie "
-                                    "/opt oder /usr/local).\n"_s +
-                                    Phrase(31));
-        QCOMPARE(Window->LastSearch().Outcome, RunOutcome::Stopped);
-        QVERIFY(Memo().endsWith(u"Abgebrochen."_s));
     }
 
     // ------------------------------------------------------------ runs
@@ -724,30 +608,19 @@ private slots:
         });
         Search(Root);
         QCOMPARE(seen, (QStringList{"ResultSheet", "BusyImage", "0", "0", "1", "1"}));
-        const SearchResult &result = Window->LastSearch();
-        QCOMPARE(result.Outcome, RunOutcome::Completed);
-        QCOMPARE(result.Matches, 2);
-        QCOMPARE(MatchList().size(), std::size_t(4));
+        QCOMPARE(Window->LastSearch().Outcome, RunOutcome::Completed);
+        QCOMPARE(Window->LastSearch().Matches, 2);
         QVERIFY(Boxes.isEmpty());
-        QCOMPARE(RunState(), RunStateValue::Finished);
-        QCOMPARE(Context().LastRunOptions.MaxDuplicates, 1000);
         // The result page as it stays.
-        QCOMPARE(Find<QTabWidget>("PageControl")->currentWidget(), Find("ResultSheet"));
         QCOMPARE(Find<QStackedWidget>("ResultStack")->currentWidget(), Find("SelBoxPanelA"));
-        for (const char *on : {"DelTwinsBtn", "AutoSelFoldersBtn", "AutoSelNamesBtn", "FindBtn"})
-            QVERIFY2(Button(on)->isEnabled(), on);
-        for (const char *off : {"ESCBtn", "EscBtn2", "PauseBtn", "ContinueBtn"})
-            QVERIFY2(!Button(off)->isEnabled(), off);
-        QVERIFY(!Button("DiffBaseFoldersRadio")->isEnabled()); // stays as it was
+        QVERIFY(Button("DelTwinsBtn")->isEnabled() && Button("FindBtn")->isEnabled());
+        QVERIFY(!Button("ESCBtn")->isEnabled() && !Button("PauseBtn")->isEnabled());
         QVERIFY(Find<QMenu>("View1")->menuAction()->isEnabled());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
-        QVERIFY(Window->windowTitle().startsWith(u"Dupliscan "_s));
-        const QStringList memo = Memo().split(u'\n');
-        QVERIFY2(memo.first() == u"lese Ordner "_s + Root, qPrintable(Memo()));
+        QVERIFY2(Memo().startsWith(u"lese Ordner "_s + Root + u'\n'), qPrintable(Memo()));
         QVERIFY(Memo().contains(u"\nvergleiche 5 Dateien ("_s));
         QVERIFY(Memo().contains(u"2 Duplikate gefunden"_s));
         QCOMPARE(FolderEd()->itemText(0), Root);
-        QCOMPARE(Find<QProgressBar>("ProgressBar")->value(), 0);
         QCOMPARE(Listing(Root), before);
     }
 
@@ -761,7 +634,6 @@ private slots:
         QCOMPARE(Window->LastSearch().Matches, 2);
         QCOMPARE(BoxTexts(), QStringList{Phrase(20) + u'\n' + Phrase(21)});
         QCOMPARE(Boxes[0].Type, TMsgDlgType::Information);
-        QCOMPARE(FolderEd()->currentText(), Root + "a/");
         QCOMPARE(Field("FolderEd2")->text(), Root + "b/");
     }
 
@@ -771,72 +643,70 @@ private slots:
         Search(Root);
         QCOMPARE(BoxTexts(), QStringList{Phrase(38)});
         QVERIFY(!Button("DelTwinsBtn")->isEnabled());
-        QVERIFY(!Button("AutoSelNamesBtn")->isEnabled());
     }
 
-    // A folder the scan cannot search is a line among the status lines, not a box of its own;
-    // a base folder that cannot be searched is refused.
+    // Which folders are named is TestSearchRun's: here a folder the scan cannot
+    // search is a status line, not a box; a base folder that cannot be searched is refused.
     void foldersThatCannotBeSearched() {
         WriteTree();
         WriteAt(Root, "listed/x.txt", "first pair");
-        WriteAt(Root, "locked/y.txt", "first pair");
-        QVERIFY(SetMode(Root + "listed", 0444) && SetMode(Root + "locked", 0));
-        QStringList scanBoxes, memo;
+        QVERIFY(SetMode(Root + "listed", 0444));
+        QStringList scanBoxes;
+        QString memo;
         {
             OwnerRightsOnly rights;
             Search(Root);
             scanBoxes = BoxTexts();
-            memo = Memo().split(u'\n');
+            memo = Memo();
             Search(Root + "listed/");
         }
         SetMode(Root + "listed", 0755);
-        SetMode(Root + "locked", 0755);
         QVERIFY(scanBoxes.isEmpty());
-        const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
-        for (const char *folder : {"listed/", "locked/"})
-            QVERIFY2(memo.contains(GetPhraseParam(FileSearchPhrases(), 32, Root + folder) + " (" +
-                                   denied + ')'),
-                     qPrintable(memo.join(u'\n')));
+        QVERIFY2(memo.contains(GetPhraseParam(FileSearchPhrases(), 32, Root + "listed/") + " (" +
+                               QString::fromLocal8Bit(std::strerror(EACCES)) + ')'),
+                 qPrintable(memo));
         QCOMPARE(BoxTexts(),
                  QStringList{GetPhraseParam(WindowPhrases(), PhraseFolderNotSearchable, "1") +
                              '\n' + Root + "listed"});
     }
 
-    void cancelDuringTheScan() {
-        WriteTree();
-        Watch cancel([this] {
-            if (!Button("EscBtn2")->isEnabled())
-                return false;
-            Click("EscBtn2");
-            return true;
-        });
-        Search(Root);
-        QCOMPARE(Window->LastSearch().Outcome, RunOutcome::Stopped);
-        QVERIFY(Memo().endsWith(u"Abgebrochen."_s));
-        QVERIFY(!Memo().contains(u"Duplikate gefunden"_s));
-        QVERIFY(MatchList().empty());
-        QVERIFY(Boxes.isEmpty());
-        QVERIFY(!Button("DelTwinsBtn")->isEnabled());
-        QCOMPARE(RunState(), RunStateValue::Finished);
+    // What a stop keeps is TestSearchRun's and TestCompareDriver's; here the controls.
+    void cancelStopsTheRun_data() {
+        QTest::addColumn<bool>("comparing"); // else during the scan
+        QTest::addColumn<QString>("button"); // "" for the Escape key
+        QTest::newRow("scan, its button") << false << "EscBtn2";
+        QTest::newRow("scan, Escape") << false << "";
+        QTest::newRow("compare, its button") << true << "ESCBtn";
     }
-
-    void cancelDuringTheCompare() {
+    void cancelStopsTheRun() {
+        QFETCH(bool, comparing);
+        QFETCH(QString, button);
         WriteTree();
         for (int k = 0; k < 8; ++k)
             WriteAt(Root, QStringLiteral("c/%1.txt").arg(k), "c" + QByteArray::number(k));
-        Watch cancel([this] {
+        Watch cancel([&] {
             // The title shows a percentage only while files are compared.
-            if (!Window->windowTitle().contains(u"%  Dupliscan"_s))
+            if (comparing ? !Window->windowTitle().contains(u"%  Dupliscan"_s)
+                          : !Button("EscBtn2")->isEnabled())
                 return false;
-            Click("ESCBtn");
+            if (button.isEmpty())
+                QTest::keyClick(Window.get(), Qt::Key_Escape);
+            else
+                Click(button.toLatin1());
             return true;
         });
         Search(Root);
         QCOMPARE(Window->LastSearch().Outcome, RunOutcome::Stopped);
-        QVERIFY(Memo().contains(u"vergleiche 13 Dateien"_s));
         QVERIFY(Memo().endsWith(u"Abgebrochen."_s));
-        QVERIFY(!Button("DelTwinsBtn")->isEnabled() || Window->LastSearch().Matches > 0);
         QVERIFY(!Button("ESCBtn")->isEnabled());
+        QCOMPARE(RunState(), RunStateValue::Finished);
+        if (comparing) {
+            QVERIFY(Memo().contains(u"vergleiche 13 Dateien"_s));
+            QVERIFY(!Button("DelTwinsBtn")->isEnabled() || Window->LastSearch().Matches > 0);
+        } else {
+            QVERIFY(!Memo().contains(u"Duplikate gefunden"_s) && Boxes.isEmpty());
+            QVERIFY(MatchList().empty() && !Button("DelTwinsBtn")->isEnabled());
+        }
     }
 
     void pauseHoldsTheRunUntilContinued() {

@@ -76,6 +76,19 @@ QStringList CaptionsOf(QWidget *window) {
     texts.removeAll(QString());
     return texts;
 }
+
+// A folder command of the popup on the first row, and the button that ends the dialog.
+struct FolderCommandRow {
+    const char *Name, *Command, *Button, *Shown, *Marks, *Remembered; // keep | delete
+};
+const FolderCommandRow FolderCommandRows[] = {
+    {"to delete", "ThisFolderToDelete1", "OkBtn", "/data/a/ 4|/data/b/ 2|/data/c/ 2", "DSDS",
+     "|/data/a/"},
+    {"to delete, cancelled", "ThisFolderToDelete1", "EscBtn", "/data/a/ 4|/data/b/ 2|/data/c/ 2",
+     "SSSS", "|/data/a/"},
+    {"not to delete", "ThisFolderNoDelete1", "OkBtn", "/data/a/ 3|/data/b/ 2|/data/c/ 2", "KSKS",
+     "/data/a/|"},
+};
 } // namespace
 
 class TestSelections : public QObject {
@@ -104,22 +117,13 @@ class TestSelections : public QObject {
                  name);
         action->trigger();
     }
-    // Works in the folders dialog once it is shown, then presses the button;
-    // a dialog still open after that is closed so no test can hang. The
-    // button's name is kept as a copy: the dialog opens after the caller's
-    // temporary text is gone.
-    void OnFolders(std::function<void(FoldersDialog &)> steps, const QByteArray &button) {
-        FoldersDialog::SetShownHook([this, steps, button](FoldersDialog &d) {
-            ++FoldersShown;
-            steps(d);
-            if (!button.isEmpty() && d.isVisible())
-                Click(&d, button.constData());
-            if (d.isVisible())
-                d.done(-1);
-        });
-    }
-    void OnProperties(std::function<void(SelectNamesDialog &)> steps, const QByteArray &button) {
-        SelectNamesDialog::SetShownHook([steps, button](SelectNamesDialog &d) {
+    // Works in the dialog once it is shown, then presses the button; a dialog
+    // still open after that is closed so no test can hang. The button's name
+    // is kept as a copy: the dialog opens after the caller's temporary text is gone.
+    template <typename Dialog>
+    void On(std::function<void(Dialog &)> steps, const QByteArray &button) {
+        Dialog::SetShownHook([this, steps, button](Dialog &d) {
+            FoldersShown += std::is_same_v<Dialog, FoldersDialog>;
             steps(d);
             if (!button.isEmpty() && d.isVisible())
                 Click(&d, button.constData());
@@ -172,9 +176,7 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("expected");
         QTest::newRow("keep only this file") << "keepOnlyThisFile1" << 2 << "DDKDS";
-        QTest::newRow("keep only, no row") << "keepOnlyThisFile1" << -1 << "SSDDS";
         QTest::newRow("remove selections from here") << "DelSelFromHere1" << 3 << "SSDSS";
-        QTest::newRow("remove selections, no row") << "DelSelFromHere1" << -1 << "SSDDS";
     }
     void popupMarksTheRows() {
         QFETCH(QString, command);
@@ -190,45 +192,26 @@ private slots:
     }
 
     void folderCommandsOpenTheDialogWithTheFolderChosen_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<QString>("remembered"); // keep | delete
-        QTest::newRow("to delete") << "ThisFolderToDelete1"
-                                   << "OkBtn"
-                                   << "/data/a/ 4|/data/b/ 2|/data/c/ 2"
-                                   << "DSDS"
-                                   << "|/data/a/";
-        QTest::newRow("to delete, cancelled") << "ThisFolderToDelete1"
-                                              << "EscBtn"
-                                              << "/data/a/ 4|/data/b/ 2|/data/c/ 2"
-                                              << "SSSS"
-                                              << "|/data/a/";
-        QTest::newRow("not to delete") << "ThisFolderNoDelete1"
-                                       << "OkBtn"
-                                       << "/data/a/ 3|/data/b/ 2|/data/c/ 2"
-                                       << "KSKS"
-                                       << "/data/a/|";
+        TestSupport::AddRows(FolderCommandRows);
     }
     void folderCommandsOpenTheDialogWithTheFolderChosen() {
-        QFETCH(QString, command);
-        QFETCH(QString, button);
+        const FolderCommandRow &row = FolderCommandRows[TestSupport::Data<int>("row")];
         Fill(u"a/1 b/2 | a/3 c/4"_s, u"SSSS"_s);
         Select(0);
         QString shown, during;
-        OnFolders(
+        On<FoldersDialog>(
             [&](FoldersDialog &d) {
                 shown = FolderStates(d);
                 auto *notice = List->findChild<WaitPanel *>();
                 during = QString::number(Pages->isEnabled()) + u' ' +
                          (notice && notice->isVisible() ? notice->Label()->text() : QString());
             },
-            button.toLatin1());
-        Trigger(command.toLatin1().constData());
-        QTEST(shown, "shown");
-        QTEST(MatchListText::Marks(), "marks");
-        QTEST(KeepFolders().join(u',') + u'|' + DeleteFolders().join(u','), "remembered");
+            row.Button);
+        Trigger(row.Command);
+        QCOMPARE(shown, QLatin1String(row.Shown));
+        QCOMPARE(MatchListText::Marks(), QLatin1String(row.Marks));
+        QCOMPARE(KeepFolders().join(u',') + u'|' + DeleteFolders().join(u','),
+                 QLatin1String(row.Remembered));
         QCOMPARE(during, u"0 "_s + GetPhrase(MainFormPhrases(), 17));
         QVERIFY(Pages->isEnabled() && !List->findChild<WaitPanel *>());
         QCOMPARE(PreviewHidden, 1);
@@ -239,7 +222,7 @@ private slots:
     void foldersDialogButtons() {
         Fill(u"a/1 a/b/2 | a/b/c/3 d/4"_s, u"SSSS"_s);
         QStringList seen;
-        OnFolders(
+        On<FoldersDialog>(
             [&](FoldersDialog &d) {
                 const auto subfolderButtons = [&] {
                     return QString::number(Control(&d, "SubfoldersDeleteBtn")->isEnabled()) +
@@ -265,11 +248,12 @@ private slots:
                 Click(&d, "SubfoldersDefaultBtn");
                 ClickFolder(d, 0, false);
                 Click(&d, "SubfoldersNoDeleteBtn");
-                ClickFolder(d, 3, true);
+                auto *box = Control<QListView>(&d, "Box");
+                box->setCurrentIndex(box->model()->index(3, 0));
+                QTest::keyClick(box, Qt::Key_Space); // turns the selected folder
             },
             "OkBtn");
-        SelectionCommands *commands = List->findChild<SelectionCommands *>();
-        commands->AutoSelFoldersBtnClick();
+        List->findChild<SelectionCommands *>()->AutoSelFoldersBtnClick();
         QCOMPARE(seen, (QStringList{
                            "000 Box",
                            "/data/a/ 2|/data/a/b/ 4|/data/a/b/c/ 2|/data/d/ 2",
@@ -287,7 +271,7 @@ private slots:
     void hierarchyColoursOnlyWhenChecked() {
         Fill(u"a/1 a/b/2 c/3"_s, u"SSS"_s);
         QStringList colours;
-        OnFolders(
+        On<FoldersDialog>(
             [&](FoldersDialog &d) {
                 const QAbstractItemModel *model = Control<QListView>(&d, "Box")->model();
                 const auto read = [&] {
@@ -305,61 +289,38 @@ private slots:
         QCOMPARE(colours, (QStringList{"#ffffff #ffffff #ffffff", "#fff440 #fff880 #40f4ff"}));
     }
 
-    void escapeCancelsOnlyUntilTheFirstChange_data() {
-        QTest::addColumn<bool>("change");
-        QTest::newRow("unchanged") << false;
-        QTest::newRow("changed") << true;
-    }
     void escapeCancelsOnlyUntilTheFirstChange() {
-        QFETCH(bool, change);
-        Fill(u"a/1 b/2"_s, u"SS"_s);
-        bool openAfterEscape = false;
-        OnFolders(
-            [&](FoldersDialog &d) {
-                if (change)
-                    Click(&d, "AllToDeleteBtn");
-                QTest::keyClick(Control(&d, "Box"), Qt::Key_Escape);
-                openAfterEscape = d.isVisible();
-            },
-            "EscBtn");
+        for (const bool change : {false, true}) {
+            Fill(u"a/1 b/2"_s, u"SS"_s);
+            bool openAfterEscape = false;
+            On<FoldersDialog>(
+                [&](FoldersDialog &d) {
+                    if (change)
+                        Click(&d, "AllToDeleteBtn");
+                    QTest::keyClick(Control(&d, "Box"), Qt::Key_Escape);
+                    openAfterEscape = d.isVisible();
+                },
+                "EscBtn");
+            QVERIFY(!SelectByFolders(Window.get(), true));
+            QCOMPARE(openAfterEscape, change);
+            QCOMPARE(MatchListText::Marks(), u"SS"_s);
+            QVERIFY(DeleteFolders().isEmpty());
+        }
+    }
+
+    // No dialog without a choice: an empty result, or one folder already chosen.
+    void noDialogWithoutAChoice() {
+        On<FoldersDialog>([](FoldersDialog &) {}, "OkBtn");
+        On<SelectNamesDialog>([](SelectNamesDialog &) {}, "OkBtn");
+        Fill(QString(), QString());
         QVERIFY(!SelectByFolders(Window.get(), true));
-        QCOMPARE(openAfterEscape, change);
-        QCOMPARE(MatchListText::Marks(), u"SS"_s);
-        QVERIFY(DeleteFolders().isEmpty());
-    }
-
-    void spaceTurnsTheSelectedFolder() {
-        Fill(u"a/1 b/2"_s, u"SS"_s);
-        QString states;
-        OnFolders(
-            [&](FoldersDialog &d) {
-                auto *box = Control<QListView>(&d, "Box");
-                box->setCurrentIndex(box->model()->index(1, 0));
-                QTest::keyClick(box, Qt::Key_Space);
-                states = FolderStates(d);
-            },
-            "EscBtn");
-        SelectByFolders(Window.get(), true);
-        QCOMPARE(states, u"/data/a/ 2|/data/b/ 4"_s);
-    }
-
-    void oneFolderNeedsNoDialog() {
+        QVERIFY(!SelectByProperties(Window.get()));
         Fill(u"a/1 a/2 | a/3 a/4"_s, u"SSDS"_s);
         SetFolderToDelete(u"/data/a/"_s);
-        OnFolders([](FoldersDialog &) {}, "EscBtn");
         QVERIFY(SelectByFolders(Window.get(), true));
         QCOMPARE(FoldersShown, 0);
         QCOMPARE(MatchListText::Marks(), u"SDSD"_s);
         QCOMPARE(DeleteFolders(), QStringList{u"/data/a/"_s});
-    }
-
-    void noResultNoSelection() {
-        Fill(QString(), QString());
-        OnFolders([](FoldersDialog &) {}, "OkBtn");
-        OnProperties([](SelectNamesDialog &) {}, "OkBtn");
-        QVERIFY(!SelectByFolders(Window.get(), true));
-        QVERIFY(!SelectByProperties(Window.get()));
-        QCOMPARE(FoldersShown, 0);
     }
 
     // ------------------------------------------------------------ properties
@@ -380,7 +341,7 @@ private slots:
                 row += u' ' + Control(&d, name)->palette().color(QPalette::Window).name();
             seen << row;
         };
-        OnProperties(
+        On<SelectNamesDialog>(
             [&](SelectNamesDialog &d) {
                 first = &d;
                 read(d);
@@ -392,7 +353,7 @@ private slots:
         QVERIFY(!SelectByProperties(Window.get()));
         QCOMPARE(MatchListText::Marks(), u"SSS"_s);
         // Made once: the next opening shows the last settings.
-        OnProperties(
+        On<SelectNamesDialog>(
             [&](SelectNamesDialog &d) {
                 QCOMPARE(&d, first);
                 read(d);
@@ -407,7 +368,7 @@ private slots:
     void propertiesNeedOneRuleThenMark() {
         Fill(u"a/1@1 a/2@3 a/3@2 | b/4(2) b/5"_s, u"SSSDS"_s);
         QStringList shown;
-        OnProperties(
+        On<SelectNamesDialog>(
             [&](SelectNamesDialog &d) {
                 for (const char *name :
                      {"AgeNoCriterionRadio", "SizeNoCriterionRadio", "CopyNoCriterionRadio"})
@@ -455,14 +416,7 @@ private slots:
         QCOMPARE(Control<QAbstractButton>(&properties, "OkBtn")->text(), u"Apply"_s);
     }
 
-    void everyControlHasANameAndTabFocus_data() {
-        QTest::addColumn<QString>("language");
-        for (const char *code : {"DE", "EN"})
-            QTest::newRow(code) << QString::fromLatin1(code);
-    }
     void everyControlHasANameAndTabFocus() {
-        QFETCH(QString, language);
-        QVERIFY(SetProgramLanguage(language));
         Fill(u"a/1 b/2"_s, u"SS"_s);
         QStringList problems;
         const auto check = [&](QDialog &d) {
@@ -474,15 +428,13 @@ private slots:
                     continue;
                 if (!(control->focusPolicy() & Qt::TabFocus))
                     problems << "no Tab: "_L1 + control->objectName();
-                if (QAccessible::queryAccessibleInterface(control)
-                        ->text(QAccessible::Name)
-                        .trimmed()
-                        .isEmpty())
+                const QAccessibleInterface *a = QAccessible::queryAccessibleInterface(control);
+                if (a->text(QAccessible::Name).trimmed().isEmpty())
                     problems << "no accessible name: "_L1 + control->objectName();
             }
         };
-        OnFolders([&](FoldersDialog &d) { check(d); }, "EscBtn");
-        OnProperties([&](SelectNamesDialog &d) { check(d); }, "EscBtn");
+        On<FoldersDialog>([&](FoldersDialog &d) { check(d); }, "EscBtn");
+        On<SelectNamesDialog>([&](SelectNamesDialog &d) { check(d); }, "EscBtn");
         SelectByFolders(Window.get(), true);
         SelectByProperties(Window.get());
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n'_L1)));
@@ -503,11 +455,11 @@ private slots:
         Control<QComboBox>(&window, "FolderEd")->setEditText(root);
         Click(&window, "FindBtn");
         QCOMPARE(MatchList().size(), std::size_t(2));
-        OnFolders([](FoldersDialog &d) { ClickFolder(d, 0, true); }, "OkBtn");
+        On<FoldersDialog>([](FoldersDialog &d) { ClickFolder(d, 0, true); }, "OkBtn");
         Click(&window, "AutoSelFoldersBtn");
         QCOMPARE(FoldersShown, 1);
         QCOMPARE(MatchListText::Marks(), u"DS"_s);
-        OnProperties([](SelectNamesDialog &) {}, "OkBtn");
+        On<SelectNamesDialog>([](SelectNamesDialog &) {}, "OkBtn");
         Click(&window, "AutoSelNamesBtn");
         QCOMPARE(MatchListText::Marks().count(u'D'), 1);
         QVERIFY(Control(&window, "PageControl")->isEnabled());

@@ -44,10 +44,6 @@ QStringList Paragraphs(const QTextDocument &page) {
     return paragraphs;
 }
 
-QList<QTextFrame *> Boxes(const QTextDocument &page) {
-    return page.rootFrame()->childFrames();
-}
-
 // The format of the first character of the text on the page.
 QTextCharFormat FormatAt(const QTextDocument &page, const QString &text) {
     QTextCursor found =
@@ -97,22 +93,13 @@ private slots:
             QTest::newRow(text) << QString::fromUtf8(text) << int(unit) << pixels;
         };
         row("5px", HtmlLength::Px, 5);
-        row(" 12 ", HtmlLength::Px, 12);
         row("100%", HtmlLength::Percent, 290);
-        row("50%", HtmlLength::Percent, 145);
         row("0%", HtmlLength::Percent, -1);
         row("4pt", HtmlLength::Pt, 8);
-        row("0.5em", HtmlLength::Em, 10);
         row("1.5 PX", HtmlLength::Px, 2);
-        row("1in", HtmlLength::In, 96);
-        row("2.54cm", HtmlLength::Cm, 96);
-        row("25.4mm", HtmlLength::Mm, 96);
         row("7999px", HtmlLength::Px, 7999);
         row("8000px", HtmlLength::NotSet, -1);
-        row("-3px", HtmlLength::NotSet, -1);
         row("1,5px", HtmlLength::NotSet, -1);
-        row("3furlongs", HtmlLength::NotSet, -1);
-        row("", HtmlLength::NotSet, -1);
     }
     void lengths() {
         QFETCH(QString, text);
@@ -123,30 +110,11 @@ private slots:
         QCOMPARE(HtmlLengthPixels(length, 290, 10).value_or(-1), pixels);
     }
 
-    void colours_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("windowsColour"); // -1: ignored
-        QTest::newRow("blue") << u"#0000FF"_s << qint64(0xFF0000);
-        QTest::newRow("page") << u" FEF7E5 "_s << qint64(0xE5F7FE);
-        QTest::newRow("box") << u"#fdefcf"_s << qint64(0xCFEFFD);
-        QTest::newRow("name") << u"blue"_s << qint64(-1);
-        QTest::newRow("short") << u"#12345"_s << qint64(-1);
-        QTest::newRow("not hex") << u"#12345G"_s << qint64(-1);
-        QTest::newRow("prefix") << u"0x1234"_s << qint64(-1);
-    }
-    void colours() {
-        QFETCH(QString, text);
-        QFETCH(qint64, windowsColour);
-        const auto colour = ParseHtmlColor(text);
-        QCOMPARE(colour ? qint64(*colour) : -1, windowsColour);
-    }
-
     void entities_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("decoded");
         QTest::newRow("page entities")
             << u"&bdquo;x&ldquo;&nbsp;&auml;&Auml;"_s << u"„x“\u00a0äÄ"_s;
-        QTest::newRow("longest name") << u"&thetasym;"_s << u"ϑ"_s;
         QTest::newRow("unknown stays") << u"&unknown; &AUML;"_s << u"&unknown; &AUML;"_s;
         QTest::newRow("not a name") << u"a&b & nbsp; &nbsp &#38;"_s << u"a&b & nbsp; &nbsp &#38;"_s;
         QTest::newRow("one pass") << u"&amp;auml;"_s << u"&auml;"_s;
@@ -163,16 +131,14 @@ private slots:
         // From a plain box at 10 points, percentages of 290.
         QTest::newRow("box") << u"background-color:#FDEFCF; margin:5px; width:100%;"_s
                              << u"m5,5,5,5 f10 c0 bgcfeffd w100/2"_s;
-        QTest::newRow("spacer font") << u"font-size:4pt;"_s << u"m0,0,0,0 f4 c0 bg-1 w-"_s;
         QTest::newRow("half em") << u"font-size:0.5em"_s << u"m0,0,0,0 f5 c0 bg-1 w-"_s;
         QTest::newRow("too big") << u"font-size:150pt"_s << u"m0,0,0,0 f10 c0 bg-1 w-"_s;
         QTest::newRow("colour") << u"color:#0000FF"_s << u"m0,0,0,0 f10 cff0000 bg-1 w-"_s;
-        QTest::newRow("colour name") << u"color:blue"_s << u"m0,0,0,0 f10 c0 bg-1 w-"_s;
+        QTest::newRow("colours by name or not hex")
+            << u"color:blue; background-color:#12345G"_s << u"m0,0,0,0 f10 c0 bg-1 w-"_s;
         QTest::newRow("one margin") << u" MARGIN-BOTTOM : 2px ;;"_s << u"m0,0,0,2 f10 c0 bg-1 w-"_s;
         QTest::newRow("font") << u"font-weight:bold;font-style:italic;text-decoration:underline"_s
                               << u"m0,0,0,0 f10biu c0 bg-1 w-"_s;
-        QTest::newRow("strike") << u"text-decoration:line-through"_s
-                                << u"m0,0,0,0 f10s c0 bg-1 w-"_s;
         QTest::newRow("width in em is automatic") << u"width:3em"_s << u"m0,0,0,0 f10 c0 bg-1 w-"_s;
         QTest::newRow("nonsense") << u"margin; :5px; margin:x; position:absolute; left:3px"_s
                                   << u"m0,0,0,0 f10 c0 bg-1 w-"_s;
@@ -193,14 +159,6 @@ private slots:
         QTest::addColumn<QString>("boldWord");
         const QString german = u"Erst groß, dann ä klein danach"_s;
         const QString english = u"First big, then ä small after"_s;
-        QTest::newRow("German") << u"DE"_s
-                                << QStringList{u"Tipps"_s, u"Große Fische"_s, german, u"Tipps"_s,
-                                               u"kept"_s}
-                                << u"groß"_s;
-        QTest::newRow("English") << u"EN"_s
-                                 << QStringList{u"Tips"_s, u"Big fish"_s, english, u"Tips"_s,
-                                                u"kept"_s}
-                                 << u"big"_s;
         QTest::newRow("Hungarian falls back to German")
             << u"HU"_s << QStringList{u"Tippek"_s, u"Nagy halak"_s, german, u"Tippek"_s, u"kept"_s}
             << u"groß"_s;
@@ -213,7 +171,7 @@ private slots:
         QFETCH(QStringList, paragraphs);
         QFETCH(QString, boldWord);
         LoadTable(SmallTable);
-        QVERIFY(language == u"DE" || SetProgramLanguage(language));
+        QVERIFY(SetProgramLanguage(language));
         THtmlView view;
         view.LoadHtml(u"<html><body><center><b translate=\"TEXT\">Tipps</b></center>"
                       "<div translate=\"id=7\">old</div><div>{{phr=8}}</div>"
@@ -231,7 +189,6 @@ private slots:
         QTest::addColumn<QStringList>("paragraphs");
         QTest::addColumn<bool>("error");
         QTest::newRow("no html") << u"<body>x</body>"_s << QStringList{} << false;
-        QTest::newRow("no body") << u"<html><div>x</div></html>"_s << QStringList{} << false;
         QTest::newRow("text beside a block")
             << u"<html><body><div>before<div>inside</div>after</div></body></html>"_s
             << QStringList{u"before"_s, u"inside"_s, u"after"_s} << false;
@@ -287,20 +244,13 @@ private slots:
         const QTextFrameFormat root = page.rootFrame()->frameFormat();
         QCOMPARE(root.background().color(), QColor(0xFE, 0xF7, 0xE5));
         QCOMPARE(root.leftMargin(), 8.0);
-        QCOMPARE(root.bottomMargin(), 8.0);
-        const QList<QTextFrame *> boxes = Boxes(page);
+        const QList<QTextFrame *> boxes = page.rootFrame()->childFrames();
         QCOMPARE(boxes.size(), 5);
-        for (QTextFrame *box : boxes) {
+        for (QTextFrame *box : boxes)
             QCOMPARE(box->frameFormat().background().color(), QColor(0xFD, 0xEF, 0xCF));
-            QCOMPARE(box->frameFormat().width().rawValue(), 100.0);
-            QCOMPARE(box->frameFormat().padding(), 5.0);
-        }
-        const QTextBlock heading = page.begin();
-        QCOMPARE(heading.text(), u"Tipps"_s);
-        QCOMPARE(heading.blockFormat().alignment(), Qt::AlignHCenter);
-        QCOMPARE(heading.blockFormat().topMargin(), 6.0);
+        QCOMPARE(page.begin().text(), u"Tipps"_s);
+        QCOMPARE(page.begin().blockFormat().alignment(), Qt::AlignHCenter);
         QCOMPARE(FormatAt(page, u"Tipps"_s).fontWeight(), int(QFont::Bold));
-        QCOMPARE(FormatAt(page, u"Zuerst die großen Fische"_s).fontWeight(), int(QFont::Bold));
         const QTextCursor mp3 = page.find(u"MP3s"_s);
         QTextCursor spacer(mp3);
         spacer.setPosition(mp3.selectionEnd() + 1);
@@ -309,7 +259,6 @@ private slots:
         const QTextCharFormat link = FormatAt(page, u"Startseite"_s);
         QVERIFY(link.isAnchor());
         QCOMPARE(link.anchorHref(), u"help:start"_s);
-        QVERIFY(link.fontUnderline());
         QCOMPARE(link.foreground().color(), QColor(Qt::blue));
     }
 

@@ -1,4 +1,5 @@
 #include "compare/ImageDecoder.h"
+#include "results/MatchListText.h"
 #include "results/PreviewUnit.h"
 
 #include "TestSupport.h"
@@ -11,27 +12,14 @@
 using namespace TestSupport;
 
 namespace {
-quint8 MarkOf(QChar letter) {
-    switch (letter.unicode()) {
-    case 'D':
-        return Deleted;
-    case 'V':
-        return Virtual;
-    case 'X':
-        return Delete;
-    default:
-        return Stay;
-    }
-}
-
-// "name mark imageId" per row, one block.
+// "name mark imageId" per row, one block; marks as in MatchListText.h.
 void AddBlock(const QStringList &rows) {
     FileList &list = MatchList();
     const int head = int(list.size());
     for (const QString &row : rows) {
         const QStringList parts = row.split(QLatin1Char(' '));
         FileRecord r{.ImageId = parts.value(2).toInt(), .Group = head};
-        r.Mark = MarkOf(parts.value(1, QStringLiteral("S")).at(0));
+        r.Mark = MatchListText::MarkOf(parts.value(1, QStringLiteral("S")).at(0));
         r.IsBlockHead = int(list.size()) == head;
         list.push_back({parts.at(0), std::make_unique<FileRecord>(r)});
     }
@@ -78,7 +66,7 @@ private slots:
         QTest::newRow("identical, first file no picture")
             << QStringList{"a.txt", "b.jpg", "c.jpg"} << true << 0 << QStringList{"b.jpg"} << "";
         QTest::newRow("deleted and virtual left out")
-            << QStringList{"a.jpg", "b.jpg D", "c.jpg V", "d.jpg X"} << false << 1
+            << QStringList{"a.jpg", "b.jpg X", "c.jpg V", "d.jpg D"} << false << 1
             << QStringList{"a.jpg", "d.jpg"} << "";
         QTest::newRow("names of pictures, fingerprints of others")
             << QStringList{"a.txt S 0", "b.JPEG S 0", "c.dat S 7", "d.gif S -1"} << false << 2
@@ -132,11 +120,9 @@ private slots:
         QFETCH(int, pictures);
         QFETCH(int, height);
         QFETCH(int, saved);
-        QFETCH(int, newHeight);
-        QFETCH(int, newSaved);
         const PreviewHeight result = PreviewClientHeight(pictures, height, saved);
-        QCOMPARE(result.Height, newHeight);
-        QCOMPARE(result.Saved, newSaved);
+        QTEST(result.Height, "newHeight");
+        QTEST(result.Saved, "newSaved");
     }
 
     void thumbnailsKeepTheirProportions() {

@@ -23,9 +23,10 @@ QString BlockWithoutCopy() {
     return QString();
 }
 
-QStringList Keys(const QStringList &folders) {
+// Folders below /data/ as "a b".
+QStringList Keys(const char *folders) {
     QStringList keys;
-    for (const QString &folder : folders)
+    for (const QString &folder : QString::fromLatin1(folders).split(u' ', Qt::SkipEmptyParts))
         keys << "/data/"_L1 + folder + u'/';
     return keys;
 }
@@ -48,6 +49,71 @@ SelectionRules Rules(const QString &text) {
     }
     return rules;
 }
+
+struct KeepOnlyRow {
+    const char *Name, *Files, *Marks;
+    int Row;
+    const char *Expected;
+};
+const KeepOnlyRow KeepOnlyRows[] = {
+    {"the others of its block only", "a/1 a/2 b/3 | c/4 c/5", "SKSDS", 1, "DKDDS"},
+    {"a deleted file stays deleted", "a/1 a/2 a/3", "SXD", 0, "KXD"},
+    {"a virtual name is never marked", "a/1 a/2", "VS", 1, "VK"},
+    {"not on a deleted file", "a/1 a/2", "XS", 0, "XS"},
+    {"not on a virtual name", "a/1 a/2", "VS", 0, "VS"},
+    {"another name of the kept file stays", "a/1#7 b/2#7 c/3#8", "DDS", 0, "KSD"},
+    {"outside the list", "a/1 a/2", "SS", 2, "SS"},
+};
+
+// Folders to keep and to delete as "a b".
+struct FolderRow {
+    const char *Name, *Files, *Marks, *Keep, *Remove, *Expected;
+};
+const FolderRow FolderRows[] = {
+    {"keep and delete folders", "a/1 b/2 c/3", "SSD", "a", "b", "KDD"},
+    {"every folder to delete spares the first", "a/1 b/2 b/3", "SSS", "", "a b", "SDD"},
+    {"the file marked by hand in an unlisted folder stays", "a/1 b/2 c/3", "SSD", "", "a b", "DDS"},
+    {"of two marked by hand the later stays", "a/1 b/2 c/3", "DDS", "", "c", "DSD"},
+    {"a file left alone in an unlisted folder is the copy", "a/1 b/2", "SS", "", "a", "DS"},
+    {"a fixed file in a delete folder is marked", "a/1 b/2", "KS", "", "a", "DS"},
+    {"deleted and virtual rows are no copy", "a/1 b/2 c/3", "XVS", "", "c", "XVS"},
+    {"nothing left to spare", "a/1 b/2", "XV", "", "a b", "XV"},
+    {"blocks apart", "a/1 b/2 | a/3 c/4", "SSSS", "c", "a b", "SDDK"},
+    {"letter case tells folders apart", "Photos/1 photos/2", "SS", "", "photos", "SD"},
+    {"another name of the only copy stays", "a/1#5 b/2#5 c/3", "SSS", "a", "b c", "KSD"},
+    {"names of one file spare each other", "a/1#5 b/2#5", "SS", "", "a b", "SS"},
+    {"a second kept file lets another name go", "a/1#5 b/2#5 c/3", "SSS", "a c", "b", "KDK"},
+    {"no lists: a block without a copy gets one back", "a/1 b/2 | c/3 c/4", "DDSD", "", "", "DSSD"},
+};
+
+// Rules as age size depth copy, each rule:points.
+const char *const Defaults = "1:5 1:3 0:1 1:1";
+const char *const CopyOnly = "0:0 0:0 0:0 1:1";
+struct PropertyRow {
+    const char *Name, *Rules, *Files, *Marks, *Expected;
+};
+const PropertyRow PropertyRows[] = {
+    {"defaults keep the newest", Defaults, "a/1@1 a/2@3 a/3@2", "SSS", "DSD"},
+    {"the newest stays though its name is a copy", Defaults, "a/1@1 a/2-Kopie@3 a/3@2", "SSS",
+     "DSD"},
+    {"earlier marks are cleared first", Defaults, "a/1@1 a/2@3 | b/3@1 b/4@2", "SDDS", "DSDS"},
+    {"a fixed file: all others go", Defaults, "a/1@1 a/2@3 a/3@2", "KSS", "KDD"},
+    {"a fixed file, copy rule alone: the best of the others stays too", CopyOnly, "a/1 a/2 a/3(2)",
+     "KSS", "KSD"},
+    {"no points, no marks", CopyOnly, "a/1 a/2", "SS", "SS"},
+    {"one candidate is left alone", Defaults, "a/1 a/2", "SX", "SX"},
+    {"one candidate beside a fixed file", Defaults, "a/1 a/2", "KS", "KD"},
+    {"one candidate beside a fixed file, copy rule alone", CopyOnly, "a/1 a/2(1)", "KS", "KS"},
+    {"larger files go", "0:0 2:1 0:0 0:0", "a/1$10 a/2$30 a/3$20", "SSS", "SDD"},
+    {"sizes beyond 2 GiB", "0:0 1:3 0:0 0:0", "a/1$3000000000 a/2$1000", "SS", "SD"},
+    {"upper levels go", "0:0 0:0 1:1 0:0", "a/b/c/1 a/2 a/b/3", "SSS", "SDD"},
+    {"deeper levels go", "0:0 0:0 2:1 0:0", "a/b/c/1 a/2 a/b/3", "SSS", "DSD"},
+    {"a rule without points still orders ties", "1:0 1:1 0:0 0:0", "a/1@2 a/2@1", "SS", "SD"},
+    {"the same without that rule", "0:0 1:1 0:0 0:0", "a/1@2 a/2@1", "SS", "DS"},
+    {"deleted and virtual rows take no part", Defaults, "a/1@1 a/2@3 a/3@2 a/4@0", "SXSV", "DXSV"},
+    {"another name of the file that stays stays", Defaults, "a/1@1#5 a/2@3#5 a/3@2", "SSS", "SSD"},
+    {"another name of the fixed file stays", Defaults, "a/1#5 a/2#5 a/3", "KSS", "KSD"},
+};
 } // namespace
 
 class TestSelectionUnit : public QObject {
@@ -58,34 +124,12 @@ private slots:
 
     // ------------------------------------------------------------ row commands
 
-    void keepOnlyThisFile_data() {
-        QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("the others of its block only") << "a/1 a/2 b/3 | c/4 c/5"
-                                                      << "SKSDS" << 1 << "DKDDS";
-        QTest::newRow("a deleted file stays deleted") << "a/1 a/2 a/3"
-                                                      << "SXD" << 0 << "KXD";
-        QTest::newRow("a virtual name is never marked") << "a/1 a/2"
-                                                        << "VS" << 1 << "VK";
-        QTest::newRow("not on a deleted file") << "a/1 a/2"
-                                               << "XS" << 0 << "XS";
-        QTest::newRow("not on a virtual name") << "a/1 a/2"
-                                               << "VS" << 0 << "VS";
-        QTest::newRow("another name of the kept file stays") << "a/1#7 b/2#7 c/3#8"
-                                                             << "DDS" << 0 << "KSD";
-        QTest::newRow("outside the list") << "a/1 a/2"
-                                          << "SS" << 2 << "SS";
-    }
+    void keepOnlyThisFile_data() { TestSupport::AddRows(KeepOnlyRows); }
     void keepOnlyThisFile() {
-        QFETCH(QString, files);
-        QFETCH(QString, marks);
-        QFETCH(int, row);
-        QFETCH(QString, expected);
-        MatchListText::Fill(files, marks);
-        QCOMPARE(KeepOnlyThisFile(row), expected != marks);
-        QCOMPARE(MatchListText::Marks(), expected);
+        const KeepOnlyRow &row = KeepOnlyRows[TestSupport::Data<int>("row")];
+        MatchListText::Fill(QLatin1String(row.Files), QLatin1String(row.Marks));
+        QCOMPARE(KeepOnlyThisFile(row.Row), qstrcmp(row.Expected, row.Marks) != 0);
+        QCOMPARE(MatchListText::Marks(), QLatin1String(row.Expected));
         QCOMPARE(BlockWithoutCopy(), QString());
     }
 
@@ -107,67 +151,16 @@ private slots:
 
     // ------------------------------------------------------------ folders
 
-    void folderRule_data() {
-        QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<QStringList>("keep");
-        QTest::addColumn<QStringList>("remove");
-        QTest::addColumn<QString>("expected");
-        const QStringList none;
-        QTest::newRow("keep and delete folders")
-            << "a/1 b/2 c/3"
-            << "SSD" << QStringList{"a"} << QStringList{"b"} << "KDD";
-        QTest::newRow("every folder to delete spares the first")
-            << "a/1 b/2 b/3"
-            << "SSS" << none << QStringList{"a", "b"} << "SDD";
-        QTest::newRow("the file marked by hand in an unlisted folder stays")
-            << "a/1 b/2 c/3"
-            << "SSD" << none << QStringList{"a", "b"} << "DDS";
-        QTest::newRow("of two marked by hand the later stays")
-            << "a/1 b/2 c/3"
-            << "DDS" << none << QStringList{"c"} << "DSD";
-        QTest::newRow("a file left alone in an unlisted folder is the copy")
-            << "a/1 b/2"
-            << "SS" << none << QStringList{"a"} << "DS";
-        QTest::newRow("a fixed file in a delete folder is marked")
-            << "a/1 b/2"
-            << "KS" << none << QStringList{"a"} << "DS";
-        QTest::newRow("deleted and virtual rows are no copy")
-            << "a/1 b/2 c/3"
-            << "XVS" << none << QStringList{"c"} << "XVS";
-        QTest::newRow("nothing left to spare") << "a/1 b/2"
-                                               << "XV" << none << QStringList{"a", "b"} << "XV";
-        QTest::newRow("blocks apart")
-            << "a/1 b/2 | a/3 c/4"
-            << "SSSS" << QStringList{"c"} << QStringList{"a", "b"} << "SDDK";
-        QTest::newRow("letter case tells folders apart")
-            << "Photos/1 photos/2"
-            << "SS" << none << QStringList{"photos"} << "SD";
-        QTest::newRow("another name of the only copy stays")
-            << "a/1#5 b/2#5 c/3"
-            << "SSS" << QStringList{"a"} << QStringList{"b", "c"} << "KSD";
-        QTest::newRow("names of one file spare each other")
-            << "a/1#5 b/2#5"
-            << "SS" << none << QStringList{"a", "b"} << "SS";
-        QTest::newRow("a second kept file lets another name go")
-            << "a/1#5 b/2#5 c/3"
-            << "SSS" << QStringList{"a", "c"} << QStringList{"b"} << "KDK";
-        QTest::newRow("no lists: a block without a copy gets one back")
-            << "a/1 b/2 | c/3 c/4"
-            << "DDSD" << none << none << "DSSD";
-    }
+    void folderRule_data() { TestSupport::AddRows(FolderRows); }
     void folderRule() {
-        QFETCH(QString, files);
-        QFETCH(QString, marks);
-        QFETCH(QStringList, keep);
-        QFETCH(QStringList, remove);
-        MatchListText::Fill(files, marks);
-        for (const QString &folder : Keys(keep))
+        const FolderRow &row = FolderRows[TestSupport::Data<int>("row")];
+        MatchListText::Fill(QLatin1String(row.Files), QLatin1String(row.Marks));
+        for (const QString &folder : Keys(row.Keep))
             SetFolderNoDelete(folder);
-        for (const QString &folder : Keys(remove))
+        for (const QString &folder : Keys(row.Remove))
             SetFolderToDelete(folder);
         ApplyFolderRule();
-        QTEST(MatchListText::Marks(), "expected");
+        QCOMPARE(MatchListText::Marks(), QLatin1String(row.Expected));
         QCOMPARE(BlockWithoutCopy(), QString());
     }
 
@@ -271,7 +264,6 @@ private slots:
         QTest::newRow("tilde") << "letter.~odt" << 0 << true;
         QTest::newRow("partial") << "film.partial" << 0 << false;
         QTest::newRow("plain") << "letter.odt" << 0 << false;
-        QTest::newRow("no extension") << "letter" << 0 << false;
         QTest::newRow("dot file") << ".bak" << 0 << true;
     }
     void copyNumber() {
@@ -280,94 +272,19 @@ private slots:
         QTEST(LooksLikeCopy(name), "copy");
     }
 
-    void propertyRules_data() {
-        QTest::addColumn<QString>("rules"); // age size depth copy, rule:points
-        QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<QString>("expected");
-        const QString defaults = u"1:5 1:3 0:1 1:1"_s;
-        const QString copyOnly = u"0:0 0:0 0:0 1:1"_s;
-        QTest::newRow("defaults keep the newest") << defaults << "a/1@1 a/2@3 a/3@2"
-                                                  << "SSS"
-                                                  << "DSD";
-        QTest::newRow("the newest stays though its name is a copy")
-            << defaults << "a/1@1 a/2-Kopie@3 a/3@2"
-            << "SSS"
-            << "DSD";
-        QTest::newRow("earlier marks are cleared first") << defaults << "a/1@1 a/2@3 | b/3@1 b/4@2"
-                                                         << "SDDS"
-                                                         << "DSDS";
-        QTest::newRow("a fixed file: all others go") << defaults << "a/1@1 a/2@3 a/3@2"
-                                                     << "KSS"
-                                                     << "KDD";
-        QTest::newRow("a fixed file, copy rule alone: the best of the others stays too")
-            << copyOnly << "a/1 a/2 a/3(2)"
-            << "KSS"
-            << "KSD";
-        QTest::newRow("no points, no marks") << copyOnly << "a/1 a/2"
-                                             << "SS"
-                                             << "SS";
-        QTest::newRow("one candidate is left alone") << defaults << "a/1 a/2"
-                                                     << "SX"
-                                                     << "SX";
-        QTest::newRow("one candidate beside a fixed file") << defaults << "a/1 a/2"
-                                                           << "KS"
-                                                           << "KD";
-        QTest::newRow("one candidate beside a fixed file, copy rule alone")
-            << copyOnly << "a/1 a/2(1)"
-            << "KS"
-            << "KS";
-        QTest::newRow("larger files go") << "0:0 2:1 0:0 0:0"
-                                         << "a/1$10 a/2$30 a/3$20"
-                                         << "SSS"
-                                         << "SDD";
-        QTest::newRow("sizes beyond 2 GiB") << "0:0 1:3 0:0 0:0"
-                                            << "a/1$3000000000 a/2$1000"
-                                            << "SS"
-                                            << "SD";
-        QTest::newRow("upper levels go") << "0:0 0:0 1:1 0:0"
-                                         << "a/b/c/1 a/2 a/b/3"
-                                         << "SSS"
-                                         << "SDD";
-        QTest::newRow("deeper levels go") << "0:0 0:0 2:1 0:0"
-                                          << "a/b/c/1 a/2 a/b/3"
-                                          << "SSS"
-                                          << "DSD";
-        QTest::newRow("a rule without points still orders ties") << "1:0 1:1 0:0 0:0"
-                                                                 << "a/1@2 a/2@1"
-                                                                 << "SS"
-                                                                 << "SD";
-        QTest::newRow("the same without that rule") << "0:0 1:1 0:0 0:0"
-                                                    << "a/1@2 a/2@1"
-                                                    << "SS"
-                                                    << "DS";
-        QTest::newRow("deleted and virtual rows take no part")
-            << defaults << "a/1@1 a/2@3 a/3@2 a/4@0"
-            << "SXSV"
-            << "DXSV";
-        QTest::newRow("another name of the file that stays stays")
-            << defaults << "a/1@1#5 a/2@3#5 a/3@2"
-            << "SSS"
-            << "SSD";
-        QTest::newRow("another name of the fixed file stays") << defaults << "a/1#5 a/2#5 a/3"
-                                                              << "KSS"
-                                                              << "KSD";
-    }
+    void propertyRules_data() { TestSupport::AddRows(PropertyRows); }
     void propertyRules() {
-        QFETCH(QString, rules);
-        QFETCH(QString, files);
-        QFETCH(QString, marks);
-        MatchListText::Fill(files, marks);
-        ApplyPropertyRules(Rules(rules));
-        QTEST(MatchListText::Marks(), "expected");
+        const PropertyRow &row = PropertyRows[TestSupport::Data<int>("row")];
+        MatchListText::Fill(QLatin1String(row.Files), QLatin1String(row.Marks));
+        for (int round = 0; round < 2; ++round) { // the same again changes nothing
+            ApplyPropertyRules(Rules(QLatin1String(row.Rules)));
+            QCOMPARE(MatchListText::Marks(), QLatin1String(row.Expected));
+        }
         QCOMPARE(BlockWithoutCopy(), QString());
-        ApplyPropertyRules(Rules(rules)); // the same again
-        QTEST(MatchListText::Marks(), "expected");
     }
 
-    void defaultsOfTheDialog() {
-        const SelectionRules d = DefaultSelectionRules;
-        QVERIFY(d.Age.Active() && d.Size.Active() && !d.Depth.Active() && d.Copy.Active());
+    // A rule counts only with a kind and points both chosen.
+    void aRuleNeedsAKindAndPoints() {
         QVERIFY(!Rules(u"1:0 0:5 2:0 0:1"_s).AnyActive());
         QVERIFY(Rules(u"0:0 0:0 2:1 0:0"_s).AnyActive());
     }

@@ -37,6 +37,8 @@ QString ShortName(QRandomGenerator &random) {
     return name;
 }
 
+QString (*const Makers[])(QRandomGenerator &) = {HashName, AnagramName, WordsName, ShortName};
+
 // A later name is often a few edits away from an earlier one, so that many
 // pairs lie near the percentage.
 QString NearCopy(QRandomGenerator &random, QString name) {
@@ -93,24 +95,9 @@ private slots:
         std::vector<NameParts> names;
         std::vector<QString> stems;
         for (int k = 0; k < 400; ++k) {
-            QString stem;
-            if (k > 0 && random.bounded(3) == 0) {
-                stem = NearCopy(random, stems[std::size_t(random.bounded(k))]);
-            } else {
-                switch (kind) {
-                case Kind::Hash:
-                    stem = HashName(random);
-                    break;
-                case Kind::Anagram:
-                    stem = AnagramName(random);
-                    break;
-                case Kind::Words:
-                    stem = WordsName(random);
-                    break;
-                case Kind::Short:
-                    stem = ShortName(random);
-                }
-            }
+            const QString stem = k > 0 && random.bounded(3) == 0
+                                     ? NearCopy(random, stems[std::size_t(random.bounded(k))])
+                                     : Makers[int(kind)](random);
             stems.push_back(stem);
             names.push_back(
                 SplitName("d/" + stem + extensions[random.bounded(int(extensions.size()))], 0));

@@ -13,8 +13,49 @@
 
 using namespace TestSupport;
 
-Q_DECLARE_METATYPE(BaseFolderProblem)
 Q_DECLARE_METATYPE(CertainFileProblem)
+
+namespace {
+// The two folders as typed below the scratch folder, the problem and the folder it is in.
+struct RefusalRow {
+    const char *Name, *First, *Second;
+    BaseFolderProblem Problem;
+    int Folder;
+};
+const RefusalRow RefusalRows[] = {
+    {"first missing", "missing", "", BaseFolderProblem::Missing, 1},
+    {"second missing", "one", "missing", BaseFolderProblem::Missing, 2},
+    {"first a file", "file", "", BaseFolderProblem::NotAFolder, 1},
+    {"second a file", "one", "file/", BaseFolderProblem::NotAFolder, 2},
+    {"none", "", "", BaseFolderProblem::NoFolder, 1},
+    {"blanks", "  ", " ", BaseFolderProblem::NoFolder, 1},
+    {"first listed, not searched", "listed", "", BaseFolderProblem::NotSearchable, 1},
+    {"second unreadable", "one", "locked", BaseFolderProblem::Unreadable, 2},
+};
+// The two folders as typed and as settled, "first|second".
+struct SecondRow {
+    const char *Name, *First, *Second, *Settled;
+};
+const SecondRow SecondRows[] = {
+    {"only the second", "", "one", "one/|"},      {"doubled delimiter", "one", "one//", "one/|"},
+    {"dot-dot", "one", "one/inner/..", "one/|"},  {"letter case", "one", "One", "one/|One/"},
+    {"longer name", "one", "onex", "one/|onex/"},
+};
+// Which warnings (system folder "s", program folder "p", per folder digit).
+struct WarningRow {
+    const char *Name, *Folder1, *Folder2, *Warnings;
+};
+const WarningRow WarningRows[] = {
+    {"the root holds both", "/", "", "s1 p1"},
+    {"inside a program folder", "/opt/app/", "", ""},
+    {"a program folder", "/opt/", "", "p1"},
+    {"inside a system folder", "/usr/share/doc/", "", "s1"},
+    {"home", "/home/user/", "", ""},
+    {"second only", "/home/user/", "/etc/", "s2"},
+    {"both, system first", "/", "/usr/", "s1 s2 p1 p2"},
+    {"names that only begin alike", "/usrdata/", "/optional/", ""},
+};
+} // namespace
 
 class TestSearchRun : public QObject {
     Q_OBJECT
@@ -41,76 +82,31 @@ private slots:
     }
     void cleanup() { S.reset(); }
 
-    void unusableFoldersAreRefused_data() {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<BaseFolderProblem>("problem");
-        QTest::addColumn<int>("folder");
-        using P = BaseFolderProblem;
-        QTest::newRow("first missing") << "missing"
-                                       << "" << P::Missing << 1;
-        QTest::newRow("second missing") << "one"
-                                        << "missing" << P::Missing << 2;
-        QTest::newRow("first a file") << "file"
-                                      << "" << P::NotAFolder << 1;
-        QTest::newRow("second a file") << "one"
-                                       << "file/" << P::NotAFolder << 2;
-        QTest::newRow("none") << ""
-                              << "" << P::NoFolder << 1;
-        QTest::newRow("blanks") << "  "
-                                << " " << P::NoFolder << 1;
-        QTest::newRow("first listed, not searched") << "listed"
-                                                    << "" << P::NotSearchable << 1;
-        QTest::newRow("second unreadable") << "one"
-                                           << "locked" << P::Unreadable << 2;
-    }
+    void unusableFoldersAreRefused_data() { AddRows(RefusalRows); }
     void unusableFoldersAreRefused() {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        QFETCH(BaseFolderProblem, problem);
-        QFETCH(int, folder);
+        const RefusalRow &row = RefusalRows[Data<int>("row")];
         QVERIFY(MakeFolder(S->Root + "listed") && SetMode(S->Root + "listed", 0444));
         QVERIFY(MakeFolder(S->Root + "locked") && SetMode(S->Root + "locked", 0));
         BaseFolders folders;
         SettledFolders settled;
         {
             OwnerRightsOnly rights;
-            settled = Settle(first, second, folders);
+            settled = Settle(row.First, row.Second, folders);
         }
         SetMode(S->Root + "listed", 0755);
         SetMode(S->Root + "locked", 0755);
-        QCOMPARE(settled.Problem, problem);
-        QCOMPARE(settled.Folder, folder);
+        QCOMPARE(settled.Problem, row.Problem);
+        QCOMPARE(settled.Folder, row.Folder);
         QVERIFY(S->Host.Questions.isEmpty());
     }
 
-    void theSecondFolderIsKeptOnlyWhenItIsAnother_data() {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<QString>("settled");
-        QTest::newRow("only the second") << ""
-                                         << "one"
-                                         << "one/|";
-        QTest::newRow("doubled delimiter") << "one"
-                                           << "one//"
-                                           << "one/|";
-        QTest::newRow("dot-dot") << "one"
-                                 << "one/inner/.."
-                                 << "one/|";
-        QTest::newRow("letter case") << "one"
-                                     << "One"
-                                     << "one/|One/";
-        QTest::newRow("longer name") << "one"
-                                     << "onex"
-                                     << "one/|onex/";
-    }
+    void theSecondFolderIsKeptOnlyWhenItIsAnother_data() { AddRows(SecondRows); }
     void theSecondFolderIsKeptOnlyWhenItIsAnother() {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        QFETCH(QString, settled);
+        const SecondRow &row = SecondRows[Data<int>("row")];
         BaseFolders folders;
-        QCOMPARE(Settle(first, second, folders).Problem, BaseFolderProblem::None);
-        QCOMPARE(QString(folders.Folder1 + u'|' + folders.Folder2).remove(S->Root), settled);
+        QCOMPARE(Settle(row.First, row.Second, folders).Problem, BaseFolderProblem::None);
+        QCOMPARE(QString(folders.Folder1 + u'|' + folders.Folder2).remove(S->Root),
+                 QString::fromLatin1(row.Settled));
         QCOMPARE(Context().BaseFolderKey2, folders.Folder2);
         QVERIFY(S->Host.Questions.isEmpty());
     }
@@ -141,51 +137,15 @@ private slots:
             QCOMPARE(folders.Folder1 + u'|' + folders.Folder2, S->Root + "one/|");
     }
 
-    void nestedFoldersWithoutSubfoldersAreBothSearched() {
-        BaseFolders folders{S->Root + "one", S->Root + "one/inner"};
-        QCOMPARE(SettleBaseFolders(folders, false).Problem, BaseFolderProblem::None);
-        QCOMPARE(folders.Folder2, S->Root + "one/inner/");
-        QVERIFY(S->Host.Questions.isEmpty());
-    }
-
-    // Which warnings (system folder "s", program folder "p", per folder digit).
-    void systemPathWarnings_data() {
-        QTest::addColumn<QString>("folder1");
-        QTest::addColumn<QString>("folder2");
-        QTest::addColumn<QString>("warnings");
-        QTest::newRow("the root holds both") << "/"
-                                             << ""
-                                             << "s1 p1";
-        QTest::newRow("inside a program folder") << "/opt/app/"
-                                                 << ""
-                                                 << "";
-        QTest::newRow("a program folder") << "/opt/"
-                                          << ""
-                                          << "p1";
-        QTest::newRow("inside a system folder") << "/usr/share/doc/"
-                                                << ""
-                                                << "s1";
-        QTest::newRow("home") << "/home/user/"
-                              << ""
-                              << "";
-        QTest::newRow("second only") << "/home/user/"
-                                     << "/etc/"
-                                     << "s2";
-        QTest::newRow("both, system first") << "/"
-                                            << "/usr/"
-                                            << "s1 s2 p1 p2";
-        QTest::newRow("names that only begin alike") << "/usrdata/"
-                                                     << "/optional/"
-                                                     << "";
-    }
+    void systemPathWarnings_data() { AddRows(WarningRows); }
     void systemPathWarnings() {
-        QFETCH(QString, folder1);
-        QFETCH(QString, folder2);
-        QFETCH(QString, warnings);
+        const WarningRow &row = WarningRows[Data<int>("row")];
         QString expected;
-        for (const QString &w : warnings.split(' ', Qt::SkipEmptyParts))
+        for (const QString &w : QString::fromLatin1(row.Warnings).split(' ', Qt::SkipEmptyParts))
             expected += Phrase(w[0] == 's' ? 11 : 12, w.mid(1)) + '\n';
-        QCOMPARE(CheckSystemPaths(folder1, folder2), expected);
+        QCOMPARE(
+            CheckSystemPaths(QString::fromLatin1(row.Folder1), QString::fromLatin1(row.Folder2)),
+            expected);
     }
 
     void certainFileNames_data() {
@@ -242,27 +202,14 @@ private slots:
         request.Folder1 = S->Root;
         request.Options.MaxDuplicates = 7;
         S->Host.Answer = false;
-        switch (refusal) {
-        case 0:
-            request.Options.CompareContents = false;
-            break;
-        case 1:
-            request.Options.ImageMode = true;
-            break;
-        case 2:
-            request.CertainFileMode = true;
-            request.Options.CertainFile = S->Root + "missing.txt";
-            break;
-        case 3:
-            request.Folder1 = S->Root + "missing";
-            break;
-        case 4:
+        request.Options.CompareContents = refusal != 0;
+        request.Options.ImageMode = refusal == 1;
+        request.CertainFileMode = refusal == 2;
+        request.Options.CertainFile = refusal == 2 ? S->Root + "missing.txt" : QString();
+        if (refusal == 3 || refusal == 5)
+            request.Folder1 = refusal == 3 ? S->Root + "missing" : "/usr/share/doc/";
+        if (refusal == 4)
             request.Folder2 = S->Root + "one";
-            break;
-        case 5:
-            request.Folder1 = "/usr/share/doc/";
-            break;
-        }
         const QByteArray before = Listing(S->Root);
         const SearchResult result = RunSearch(request);
         QVERIFY(!result.Ran());
